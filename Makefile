@@ -1,0 +1,38 @@
+# Quillmoor: `make` builds dist/, `make test` builds and runs every test, `make run` starts the
+# program. Each installs what is missing first (as root on Debian 12).
+BUILD ?= build
+DIST ?= dist
+CMAKE_DIR := $(BUILD)/cmake
+JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
+
+.PHONY: all setup configure build dist test run bench clean
+
+all: dist
+
+setup:
+	@scripts/setup.sh $(BUILD)
+
+configure: setup
+	@cmake -S . -B $(CMAKE_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	  -DQM_DEPS_DIR=$(abspath $(BUILD))/deps \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh >/dev/null
+
+build: configure
+	@cmake --build $(CMAKE_DIR) -j $(JOBS)
+
+dist: build
+	@rm -rf $(DIST) && cmake --install $(CMAKE_DIR) --prefix $(abspath $(DIST)) >/dev/null
+	@echo "dist: $(abspath $(DIST))"
+
+test: dist
+	@scripts/run-tests.sh $(BUILD) $(DIST)
+
+run: dist
+	@scripts/run.sh $(BUILD) $(DIST)
+
+bench: dist
+	@scripts/run-bench.sh $(BUILD) $(DIST)
+
+clean:
+	rm -rf $(BUILD) $(DIST)

@@ -1,0 +1,91 @@
+// The process-wide layered settings store: the engine's SettingOverwrite list, "setting.dat",
+// "oem.const.dat", "const.dat" and the engine's SettingDefault list, first match wins.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/IniText.h"
+
+// Where the store finds its files. FromSystem() gives the real places; tests give folders of
+// their own.
+struct TSettingsSources {
+  std::string ModuleFileName;  // the executable; names the config folder when none is set
+  std::string AppPath;         // with trailing backslash
+  std::string UserBase;        // per-user application-data folder (no trailing backslash)
+  std::string CommonBase;      // all-users application-data folder
+  // Whether the all-users folder may be written. Null: the security-descriptor access check.
+  // Wine does not enforce file security for root, so tests replace the check here.
+  bool (*CommonWritable)(const std::string& commonPath) = nullptr;
+
+  static TSettingsSources FromSystem();
+};
+
+class TCLSettings {
+ public:
+  explicit TCLSettings(const TSettingsSources& sources = TSettingsSources::FromSystem());
+  TCLSettings(const TCLSettings&) = delete;
+  TCLSettings& operator=(const TCLSettings&) = delete;
+
+  std::string ReadString(const std::string& key) const;
+  int ReadInteger(const std::string& key) const;
+  bool ReadBool(const std::string& key) const;
+  double ReadFloat(const std::string& key) const;
+
+  // Writes return false when "setting.dat" could not be saved; the file then stays as it was
+  // and the store goes on working with the change held in memory.
+  bool WriteString(const std::string& key, const std::string& value);
+  bool WriteInteger(const std::string& key, int value);
+  bool WriteBool(const std::string& key, bool value);
+  bool WriteFloat(const std::string& key, double value);
+
+  bool ReadShowAgain(int id) const;
+  bool WriteShowAgain(int id, bool value);
+  int ReadShowAgainResult(int id) const;
+  bool WriteShowAgainResult(int id, int value);
+
+  // Saves "setting.dat" now, merged with what other processes wrote meanwhile.
+  bool UpdateFile();
+  int InstallAgeDays() const;
+
+  bool AllUsers() const { return allUsers_; }
+  int RunTimes() const { return runTimes_; }
+  const std::string& AppPath() const { return appPath_; }
+  const std::string& DataPath() const { return dataPath_; }
+  const std::string& UserPath() const { return userPath_; }
+  const std::string& CommonPath() const { return commonPath_; }
+  const std::string& ConfigFolder() const { return configFolder_; }
+  std::string SettingsFileName() const { return dataPath_ + kSettingsFile; }
+
+  static constexpr const char* kSettingsFile = "setting.dat";
+  static constexpr const char* kConstFile = "const.dat";
+  static constexpr const char* kSection = "setting";
+
+ private:
+  bool FindInFiles(const std::string& key, std::string* value) const;
+  bool DecideAllUsers(const TSettingsSources& sources);
+  bool CommonFolderWritable(const TSettingsSources& sources) const;
+  void IncrementRunTimes();
+  // Re-reads "setting.dat" under the file's mutex, applies one change (none when `key` is
+  // empty) and saves.
+  bool Modify(const std::string& section, const std::string& key, const std::string& value);
+
+  bool allUsers_ = false;
+  TIniText constFile_;
+  TIniText oemFile_;
+  TIniText userFile_;
+  std::string appPath_, dataPath_, userPath_, commonPath_;
+  int runTimes_ = 0;
+  std::string configFolder_;
+};
+
+// The process-wide store, created on first use.
+TCLSettings* GetSettings();
+// Frees the process-wide store; nothing is written then.
+void FreeSettings();
+
+// Typed conversions of the store, shared with anything that reads settings-like values.
+int StrToIntDefA(const std::string& text, int defaultValue);
+bool StrToFloatA(const std::string& text, double* value);
+std::string FloatToStrA(double value);

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quillmoor needs on a Debian 12 machine, and cross-builds
+# libpng from Debian's own source package. Quick when everything is already there.
+# Usage: scripts/setup.sh BUILD_DIR
+set -euo pipefail
+build=${1:-build}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+deps="$build/deps"
+
+packages=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth cmake
+          imagemagick xz-utils)
+
+as_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: '$*' needs root; run make as root or install the packages by hand" >&2
+    exit 1
+  fi
+  "$@"
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  st=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$st" = "install ok installed" ] || missing+=("$p")
+done
+
+updated=0
+apt_update() { [ $updated -eq 1 ] || { as_root apt-get update -qq; updated=1; }; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  apt_update
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    </dev/null >/dev/null
+fi
+
+# Source packages: derive a deb-src entry from the machine's own Debian entry, so that no host
+# name is written by this project.
+enable_sources() {
+  local out=/etc/apt/sources.list.d/quillmoor-src.sources
+  [ -f "$out" ] && return 0
+  local src
+  src=$(python3 - <<'PY'
+import glob, re
+stanzas = []
+for f in sorted(glob.glob('/etc/apt/sources.list.d/*.sources')):
+    for block in open(f).read().split('\n\n'):
+        fields = {}
+        for line in block.splitlines():
+            m = re.match(r'^([A-Za-z-]+):\s*(.*)$', line)
+            if m: fields[m.group(1)] = m.group(2)
+        stanzas.append(fields)
+for line in open('/etc/apt/sources.list').read().splitlines() if __import__('os').path.exists('/etc/apt/sources.list') else []:
+    parts = line.split()
+    if len(parts) >= 4 and parts[0] == 'deb' and not parts[1].startswith('['):
+        stanzas.append({'Types': 'deb', 'URIs': parts[1], 'Suites': parts[2], 'Components': ' '.join(parts[3:])})
+for s in stanzas:
+    suites = s.get('Suites', '').split()
+    if 'deb' in s.get('Types', '').split() and 'bookworm' in suites and 'main' in s.get('Components', '').split():
+        out = ['Types: deb-src', 'URIs: ' + s['URIs'], 'Suites: bookworm', 'Components: main']
+        if 'Signed-By' in s: out.append('Signed-By: ' + s['Signed-By'])
+        print('\n'.join(out))
+        break
+PY
+)
+  if [ -z "$src" ]; then
+    echo "setup: no Debian bookworm entry found in the apt sources" >&2
+    exit 1
+  fi
+  printf '%s\n' "$src" | as_root tee "$out" >/dev/null
+  updated=0
+  apt_update
+}
+
+if [ ! -f "$deps/libpng/lib/libpng16.a" ] && [ ! -f "$deps/libpng/lib/libpng.a" ]; then
+  mkdir -p "$deps/src"
+  if ! ls "$deps"/src/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
+    enable_sources
+    chmod 777 "$deps/src" || true
+    (cd "$deps/src" && apt-get source --download-only libpng1.6 >/dev/null 2>&1) || {
+      apt_update; (cd "$deps/src" && apt-get source --download-only libpng1.6 >/dev/null); }
+  fi
+  rm -rf "$deps/src/libpng"
+  mkdir -p "$deps/src/libpng"
+  tar -xf "$(ls "$deps"/src/libpng1.6_*.orig.tar.* | head -n 1)" -C "$deps/src/libpng" --strip-components=1
+  cmake -S "$deps/src/libpng" -B "$deps/libpng-build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-i686.cmake" \
+    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_STATIC=ON \
+    -DCMAKE_INSTALL_PREFIX="$deps/libpng" >/dev/null
+  cmake --build "$deps/libpng-build" -j2 >/dev/null
+  cmake --install "$deps/libpng-build" >/dev/null
+  echo "setup: libpng built into $deps/libpng"
+fi

@@ -1,0 +1,44 @@
+# Sourced by the scripts that run Windows programs: the Wine prefix and virtual display of one
+# build folder. Expects $build (absolute). Starts what is missing; idempotent.
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=${WINEARCH:-win64}
+
+qm_start_display() {
+  # One Xvfb per build folder, on the first free display number from 90 on.
+  local dfile="$build/display"
+  if [ -f "$dfile" ]; then
+    local d pid
+    read -r d pid <"$dfile" || true
+    if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
+      export DISPLAY=":$d"
+      return 0
+    fi
+  fi
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  local xpid=$!
+  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  echo "$n $xpid" >"$dfile"
+  export DISPLAY=":$n"
+}
+
+qm_stop_display() {
+  local dfile="$build/display"
+  [ -f "$dfile" ] || return 0
+  local d pid
+  read -r d pid <"$dfile" || true
+  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
+  rm -f "$dfile"
+}
+
+qm_init_prefix() {
+  if [ ! -f "$WINEPREFIX/.qm-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$WINEPREFIX/.qm-ready"
+  fi
+}

@@ -1,0 +1,7 @@
+#include "support/TestSupport.h"
+
+namespace qmtest {
+int TestMain(int argc, char** argv);
+}
+
+int main(int argc, char** argv) { return qmtest::TestMain(argc, argv); }

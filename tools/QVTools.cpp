@@ -1,0 +1,195 @@
+#include "tools/QVTools.h"
+
+#include <vector>
+
+#include "platform/Handles.h"
+
+std::string QV_GetModuleFileName() {
+  char buffer[MAX_PATH + 1] = {};
+  DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, n > MAX_PATH ? MAX_PATH : n);
+}
+
+std::string QV_GetLongPath(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  DWORD n = GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return path;
+  return std::string(buffer, n);
+}
+
+std::string QV_GetAppPath() {
+  std::string exe = QV_GetModuleFileName();
+  size_t slash = exe.find_last_of('\\');
+  return QV_GetLongPath(slash == std::string::npos ? std::string() : exe.substr(0, slash + 1));
+}
+
+void QV_WriteTextFile(const std::string& text, const std::string& path) {
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  if (!text.empty()) WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+bool QV_CheckAccess(DWORD desiredAccess, const std::string& path) {
+  std::wstring wpath(path.begin(), path.end());
+  int wlen = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (wlen > 0) {
+    wpath.assign(static_cast<size_t>(wlen), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wpath[0], wlen);
+    wpath.resize(static_cast<size_t>(wlen - 1));
+  }
+  const SECURITY_INFORMATION info =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  if (!GetFileSecurityW(wpath.c_str(), info, nullptr, 0, &needed) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return false;
+  // The extra room guards against a descriptor that grew between the two calls.
+  std::vector<BYTE> descriptor(needed + 4096, 0);
+  if (!GetFileSecurityW(wpath.c_str(), info, descriptor.data(), static_cast<DWORD>(descriptor.size()),
+                        &needed))
+    return false;
+  if (!ImpersonateSelf(SecurityImpersonation)) return false;
+  bool granted = false;
+  HANDLE rawToken = nullptr;
+  if (OpenThreadToken(GetCurrentThread(), TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY, FALSE,
+                      &rawToken)) {
+    TKernelHandle token(rawToken);
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                               FILE_ALL_ACCESS};
+    DWORD access = desiredAccess;
+    MapGenericMask(&access, &mapping);
+    BYTE privileges[20] = {};
+    DWORD privilegesSize = sizeof privileges;
+    DWORD grantedAccess = 0;
+    BOOL status = FALSE;
+    if (AccessCheck(descriptor.data(), token.get(), access, &mapping,
+                    reinterpret_cast<PPRIVILEGE_SET>(privileges), &privilegesSize, &grantedAccess,
+                    &status))
+      granted = status != FALSE;
+  }
+  RevertToSelf();
+  return granted;
+}
+
+bool QV_GetFileCreationTime(const std::string& path, FILETIME* creation) {
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)  // folders open only with backup semantics
+    file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return false;
+  return GetFileTime(file.get(), creation, nullptr, nullptr) != FALSE;
+}
+
+std::string QV_ReadRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
+                             const std::string& defaultValue) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS)
+    return defaultValue;
+  TRegKey key(raw);
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return defaultValue;
+  std::string value(size + 1, '\0');
+  DWORD got = size;
+  if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
+                       reinterpret_cast<BYTE*>(&value[0]), &got) != ERROR_SUCCESS)
+    return defaultValue;
+  value.resize(got < value.size() ? got : value.size());
+  // A stored string normally carries its terminator; a value written without one must not
+  // lose its last character, so cut at the first zero instead of dropping a fixed byte.
+  size_t zero = value.find('\0');
+  if (zero != std::string::npos) value.resize(zero);
+  return value;
+}
+
+static const char kShellFoldersKey[] = "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string QV_GetShellFolder(const std::string& valueName) {
+  std::string folder = QV_ReadRegString(HKEY_CURRENT_USER, kShellFoldersKey, valueName, "");
+  return folder.empty() ? QV_GetCommonShellFolder(valueName) : folder;
+}
+
+std::string QV_GetCommonShellFolder(const std::string& valueName) {
+  return QV_ReadRegString(HKEY_LOCAL_MACHINE, kShellFoldersKey, valueName, "");
+}
+
+bool QV_HasGlobalNamespace() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return true;
+  return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5;
+}
+
+std::string QV_GlobalObjectName(const std::string& name) {
+  return QV_HasGlobalNamespace() ? "Global\\" + name : name;
+}
+
+bool QV_ForceDirectories(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+  if (p.empty()) return false;
+  DWORD attr = GetFileAttributesA(p.c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES) return (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // Create the parents first; at a root ("C:", "\\server") the attempt just fails harmlessly.
+  size_t slash = p.find_last_of("\\/");
+  if (slash != std::string::npos && slash > 0) QV_ForceDirectories(p.substr(0, slash));
+  if (CreateDirectoryA(p.c_str(), nullptr)) return true;
+  attr = GetFileAttributesA(p.c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing) {
+  text->clear();
+  if (missing) *missing = false;
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    DWORD err = GetLastError();
+    if (missing) *missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  DWORD high = 0;
+  DWORD low = GetFileSize(file.get(), &high);
+  if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x40000000)
+    return false;
+  std::string data(low, '\0');
+  DWORD got = 0;
+  if (low > 0 && (!ReadFile(file.get(), &data[0], low, &got, nullptr) || got != low)) return false;
+  text->swap(data);
+  return true;
+}
+
+bool QV_ReplaceFileText(const std::string& path, const std::string& text) {
+  char suffix[32];
+  wsprintfA(suffix, ".%lu.tmp", GetCurrentProcessId());
+  const std::string temp = path + suffix;
+  {
+    TFileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    bool ok = text.empty() || (WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()),
+                                         &written, nullptr) &&
+                               written == text.size());
+    ok = ok && FlushFileBuffers(file.get());
+    if (!ok) {
+      file.reset();
+      DeleteFileA(temp.c_str());
+      return false;
+    }
+  }
+  if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  // Windows 95/98/Me have no MoveFileEx: there the old file goes first, leaving a short window
+  // in which only the complete temporary file exists.
+  if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+    DeleteFileA(path.c_str());
+    if (MoveFileA(temp.c_str(), path.c_str())) return true;
+  }
+  DeleteFileA(temp.c_str());
+  return false;
+}

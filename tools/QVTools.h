@@ -1,0 +1,51 @@
+// The QV_ tools: small Win32 helpers shared by every subsystem.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// --- Paths and files -------------------------------------------------------------------------
+
+// Full path of the running executable (at most MAX_PATH characters).
+std::string QV_GetModuleFileName();
+// Long form of a path; the path unchanged when the system cannot give one.
+std::string QV_GetLongPath(const std::string& path);
+// Folder of the executable, long form, with its trailing backslash.
+std::string QV_GetAppPath();
+// Creates or overwrites the file with the text's bytes; does nothing when it cannot be created.
+void QV_WriteTextFile(const std::string& text, const std::string& path);
+// Whether the current user's token is granted `desiredAccess` on the file or folder.
+bool QV_CheckAccess(DWORD desiredAccess, const std::string& path);
+// Creation time of a file or folder as the file system stores it (UTC).
+bool QV_GetFileCreationTime(const std::string& path, FILETIME* creation);
+
+// --- Registry ---------------------------------------------------------------------------------
+
+// Reads a string value of an existing key opened with full access; the key is never created.
+// Any failure (missing key or value, refused open, wrong type) gives `defaultValue`.
+std::string QV_ReadRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
+                             const std::string& defaultValue);
+// "Shell Folders" value of the current user, or of the machine when the user has none.
+std::string QV_GetShellFolder(const std::string& valueName);
+std::string QV_GetCommonShellFolder(const std::string& valueName);
+
+// --- Named kernel objects ---------------------------------------------------------------------
+
+// Whether the running system has the "Global\" kernel object namespace (Windows 2000 and later;
+// Windows 95/98/Me and NT 4 refuse a backslash in an object name).
+bool QV_HasGlobalNamespace();
+// `name` with the "Global\" prefix where the system knows it, else `name` alone.
+std::string QV_GlobalObjectName(const std::string& name);
+
+// --- Helpers shared by the subsystems ---------------------------------------------------------
+
+// Creates a folder with all its missing parents; true when it exists afterwards.
+bool QV_ForceDirectories(const std::string& path);
+// Reads a whole file; false (and `text` empty) when it cannot be opened or read. A missing file
+// sets `*missing` when given.
+bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing = nullptr);
+// Writes the text to a temporary file beside `path`, flushes it and puts it in place in one
+// step, so that a crash or a full disk mid-save leaves the old file whole. False on failure,
+// with the old file untouched and no temporary file left behind.
+bool QV_ReplaceFileText(const std::string& path, const std::string& text);
