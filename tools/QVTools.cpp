@@ -164,6 +164,12 @@ bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing) 
 }
 
 bool QV_ReplaceFileText(const std::string& path, const std::string& text) {
+  // A read-only file is not to be changed; renaming over it would bypass that on some systems.
+  DWORD attr = GetFileAttributesA(path.c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   char suffix[32];
   wsprintfA(suffix, ".%lu.tmp", GetCurrentProcessId());
   const std::string temp = path + suffix;

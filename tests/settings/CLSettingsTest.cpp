@@ -1,1 +1,333 @@
+// The settings store on real files under Wine: creation, the layered lookup, the all-users
+// decision, start counting, typed values, and several processes writing at once.
 #include <gtest/gtest.h>
+
+#include <set>
+
+#include "framework/CLSettings.h"
+#include "platform/TraceChannel.h"
+#include "support/TestSupport.h"
+#include "tools/QVTools.h"
+
+using qmtest::ReadAll;
+using qmtest::TScratchDir;
+using qmtest::WriteAll;
+
+namespace {
+
+bool g_commonWritable = true;
+bool CommonWritableSeam(const std::string&) { return g_commonWritable; }
+
+// A world of folders for one store: the program folder and the two application-data bases.
+struct TWorld {
+  TScratchDir root{"settings"};
+  std::string app = root / "app\\";
+  std::string user = root / "user";
+  std::string common = root / "common";
+
+  TWorld() {
+    CreateDirectoryA(app.c_str(), nullptr);
+    CreateDirectoryA(user.c_str(), nullptr);
+    CreateDirectoryA(common.c_str(), nullptr);
+  }
+  TSettingsSources Sources() const {
+    TSettingsSources s;
+    s.ModuleFileName = "C:\\Tools\\App\\app.exe";
+    s.AppPath = app;
+    s.UserBase = user;
+    s.CommonBase = common;
+    s.CommonWritable = CommonWritableSeam;
+    return s;
+  }
+  std::string UserDir() const { return user + "\\C__Tools_App_app.exe\\"; }
+  std::string CommonDir() const { return common + "\\C__Tools_App_app.exe\\"; }
+};
+
+std::string SettingsArgs(const TWorld& w) { return w.app + "|" + w.user + "|" + w.common; }
+
+TSettingsSources SourcesFromArg(const std::string& arg) {
+  TSettingsSources s;
+  size_t a = arg.find('|'), b = arg.find('|', a + 1);
+  s.ModuleFileName = "C:\\Tools\\App\\app.exe";
+  s.AppPath = arg.substr(0, a);
+  s.UserBase = arg.substr(a + 1, b - a - 1);
+  s.CommonBase = arg.substr(b + 1);
+  s.CommonWritable = CommonWritableSeam;
+  return s;
+}
+
+}  // namespace
+
+class SettingsTest : public testing::Test {
+ protected:
+  void SetUp() override { g_commonWritable = true; }
+  TWorld world;
+};
+
+TEST_F(SettingsTest, FirstStartWithNoFilesCreatesTheCounterFileExactly) {
+  TCLSettings s(world.Sources());
+  EXPECT_TRUE(s.AllUsers());
+  EXPECT_EQ(s.DataPath(), QV_GetLongPath(world.CommonDir()));
+  EXPECT_EQ(s.UserPath(), world.UserDir());
+  EXPECT_EQ(s.CommonPath(), world.CommonDir());
+  EXPECT_EQ(s.ConfigFolder(), "C__Tools_App_app.exe");
+  EXPECT_EQ(s.RunTimes(), 0);
+  EXPECT_EQ(ReadAll(s.DataPath() + "setting.dat"), "[setting]\r\nRunTimes=1\r\n\r\n");
+  EXPECT_EQ(ReadAll(world.UserDir() + "UserFlag.ini"), "[Flag]\r\nAllUsers=1\r\n\r\n");
+
+  const int before = GetDebugger()->MessageCount;
+  EXPECT_EQ(s.ReadString("App.Name"), "");
+  EXPECT_EQ(s.ReadInteger("App.ID"), 0);
+  EXPECT_FALSE(s.ReadBool("App.Multiple"));
+  EXPECT_EQ(GetDebugger()->MessageCount, before + 3);  // one "Setting Not Found :" line each
+}
+
+TEST_F(SettingsTest, LayersAndTheEmptyValueThatHidesConstDat) {
+  WriteAll(world.app + "const.dat", "[setting]\r\nA=const\r\nB=const\r\nC=const\r\nD=const\r\n");
+  WriteAll(world.app + "oem.const.dat", "[setting]\r\nB=oem\r\nC=oem\r\n");
+  {
+    TCLSettings first(world.Sources());
+    ASSERT_TRUE(first.WriteString("C", "user"));
+    ASSERT_TRUE(first.WriteString("D", ""));
+  }
+  TCLSettings s(world.Sources());
+  EXPECT_EQ(s.ReadString("A"), "const");
+  EXPECT_EQ(s.ReadString("b"), "oem");
+  EXPECT_EQ(s.ReadString("C"), "user");
+  const int before = GetDebugger()->MessageCount;
+  EXPECT_EQ(s.ReadString("D"), "");
+  EXPECT_EQ(GetDebugger()->MessageCount, before);  // present, though empty: no trace line
+}
+
+TEST_F(SettingsTest, RunTimesCountsOnFromTheConstantFile) {
+  WriteAll(world.app + "const.dat", "[setting]\r\nRunTimes=41\r\n");
+  {
+    TCLSettings s(world.Sources());
+    EXPECT_EQ(s.RunTimes(), 41);
+    EXPECT_NE(ReadAll(s.DataPath() + "setting.dat").find("RunTimes=42\r\n"), std::string::npos);
+  }
+  TCLSettings again(world.Sources());
+  EXPECT_EQ(again.RunTimes(), 42);
+  EXPECT_EQ(again.ReadInteger("RunTimes"), 43);
+}
+
+TEST_F(SettingsTest, AllUsersFlagFallsBackWhenTheCommonFolderIsNotWritable) {
+  CreateDirectoryA(world.UserDir().c_str(), nullptr);
+  WriteAll(world.UserDir() + "UserFlag.ini", "[Flag]\r\nAllUsers=1\r\n");
+  g_commonWritable = false;
+  TCLSettings s(world.Sources());
+  EXPECT_FALSE(s.AllUsers());
+  EXPECT_EQ(s.DataPath(), QV_GetLongPath(world.UserDir()));
+  EXPECT_EQ(ReadAll(world.UserDir() + "UserFlag.ini"), "[Flag]\r\nAllUsers=0\r\n\r\n");
+  EXPECT_TRUE(qmtest::Exists(world.UserDir() + "setting.dat"));
+  EXPECT_FALSE(qmtest::Exists(world.CommonDir() + "setting.dat"));
+}
+
+TEST_F(SettingsTest, AllUsersFlagIsKeptOnceDecided) {
+  CreateDirectoryA(world.UserDir().c_str(), nullptr);
+  WriteAll(world.UserDir() + "UserFlag.ini", "[Flag]\r\nAllUsers=0\r\n");
+  TCLSettings zero(world.Sources());  // writable, but the user chose per-user storage
+  EXPECT_FALSE(zero.AllUsers());
+  WriteAll(world.UserDir() + "UserFlag.ini", "[Flag]\r\nAllUsers=yes\r\n");
+  TCLSettings odd(world.Sources());  // a non-numeric value reads as true
+  EXPECT_TRUE(odd.AllUsers());
+  g_commonWritable = false;
+  WriteAll(world.UserDir() + "UserFlag.ini", "");
+  TCLSettings none(world.Sources());
+  EXPECT_FALSE(none.AllUsers());
+  EXPECT_EQ(ReadAll(world.UserDir() + "UserFlag.ini"), "[Flag]\r\nAllUsers=0\r\n\r\n");
+}
+
+TEST_F(SettingsTest, TypedValues) {
+  WriteAll(world.app + "const.dat",
+           "[setting]\r\nT=true\r\nTwo=2\r\nNeg=-17\r\nBig=99999999999\r\nHex=$1F\r\nF=1.5\r\nBad=1x\r\n");
+  TCLSettings s(world.Sources());
+  EXPECT_FALSE(s.ReadBool("T"));
+  EXPECT_TRUE(s.ReadBool("Two"));
+  EXPECT_EQ(s.ReadInteger("Neg"), -17);
+  EXPECT_EQ(s.ReadInteger("Big"), 0);
+  EXPECT_EQ(s.ReadInteger("Hex"), 0);
+  EXPECT_EQ(s.ReadInteger("Bad"), 0);
+  EXPECT_DOUBLE_EQ(s.ReadFloat("F"), 1.5);
+  EXPECT_DOUBLE_EQ(s.ReadFloat("T"), 0.0);
+  ASSERT_TRUE(s.WriteFloat("G", 0.1));
+  EXPECT_DOUBLE_EQ(s.ReadFloat("G"), 0.1);
+  EXPECT_EQ(s.ReadString("G"), "0.1");
+  ASSERT_TRUE(s.WriteBool("On", true));
+  ASSERT_TRUE(s.WriteInteger("I", -5));
+  EXPECT_EQ(s.ReadString("On"), "1");
+  EXPECT_EQ(s.ReadInteger("I"), -5);
+}
+
+TEST_F(SettingsTest, ShowAgainPairs) {
+  TCLSettings s(world.Sources());
+  EXPECT_TRUE(s.ReadShowAgain(90));
+  EXPECT_EQ(s.ReadShowAgainResult(90), 1);
+  ASSERT_TRUE(s.WriteShowAgain(90, false));
+  ASSERT_TRUE(s.WriteShowAgainResult(90, 7));
+  TCLSettings again(world.Sources());
+  EXPECT_FALSE(again.ReadShowAgain(90));
+  EXPECT_EQ(again.ReadShowAgainResult(90), 7);
+  EXPECT_EQ(ReadAll(again.DataPath() + "setting.dat"),
+            "[setting]\r\nRunTimes=2\r\n\r\n[ShowAgain]\r\n90=0\r\n\r\n"
+            "[ShowAgainModuleResult]\r\n90=7\r\n\r\n");
+  // Only "setting.dat" answers: a constant file cannot pre-answer a message box.
+  WriteAll(world.app + "const.dat", "[ShowAgain]\r\n91=0\r\n");
+  TCLSettings third(world.Sources());
+  EXPECT_TRUE(third.ReadShowAgain(91));
+}
+
+TEST_F(SettingsTest, WritesMergeWithWhatAnotherStoreSaved) {
+  TCLSettings a(world.Sources());
+  TCLSettings b(world.Sources());
+  ASSERT_TRUE(a.WriteString("FromA", "1"));
+  ASSERT_TRUE(b.WriteString("FromB", "2"));
+  EXPECT_EQ(b.ReadString("FromA"), "1");  // b re-read the file before its write
+  const std::string file = ReadAll(a.DataPath() + "setting.dat");
+  EXPECT_NE(file.find("FromA=1"), std::string::npos);
+  EXPECT_NE(file.find("FromB=2"), std::string::npos);
+  EXPECT_NE(file.find("RunTimes=2"), std::string::npos);  // both starts counted
+}
+
+TEST_F(SettingsTest, AFailedSaveIsReportedAndTheFileStaysWhole) {
+  TCLSettings s(world.Sources());
+  ASSERT_TRUE(s.WriteString("Kept", "yes"));
+  const std::string file = s.DataPath() + "setting.dat";
+  const std::string before = ReadAll(file);
+  // A read-only "setting.dat" cannot be replaced.
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(s.WriteString("New", "value"));
+  EXPECT_EQ(ReadAll(file), before);
+  EXPECT_EQ(s.ReadString("New"), "value");  // the store goes on with the change in memory
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(s.WriteString("After", "1"));
+  const std::string after = ReadAll(file);
+  EXPECT_NE(after.find("Kept=yes"), std::string::npos);
+  EXPECT_NE(after.find("After=1"), std::string::npos);
+  // No temporary files are left beside it.
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((s.DataPath() + "*.tmp").c_str(), &fd);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(SettingsTest, AnUnreadableSettingsFileIsNeverOverwritten) {
+  TCLSettings s(world.Sources());
+  const std::string file = s.DataPath() + "setting.dat";
+  ASSERT_TRUE(s.WriteString("Kept", "yes"));
+  const std::string before = ReadAll(file);
+  HANDLE locked = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(s.WriteString("Other", "x"));
+  CloseHandle(locked);
+  EXPECT_EQ(ReadAll(file), before);
+}
+
+TEST_F(SettingsTest, InstallAgeDaysTakesTheOldestFolder) {
+  TCLSettings s(world.Sources());
+  EXPECT_EQ(s.InstallAgeDays(), 0);
+  std::string app = world.app.substr(0, world.app.size() - 1);
+  HANDLE dir = CreateFileA(app.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(dir, INVALID_HANDLE_VALUE);
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  FILETIME ft;
+  SystemTimeToFileTime(&st, &ft);
+  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+  t.QuadPart -= 10ULL * 864000000000ULL + 36000000000ULL;  // ten days and an hour ago
+  ft.dwLowDateTime = t.LowPart;
+  ft.dwHighDateTime = t.HighPart;
+  ASSERT_TRUE(SetFileTime(dir, &ft, nullptr, &ft));
+  CloseHandle(dir);
+  EXPECT_EQ(s.InstallAgeDays(), 10);
+}
+
+TEST_F(SettingsTest, MissingShellFoldersGiveRootRelativePaths) {
+  TSettingsSources src = world.Sources();
+  src.UserBase.clear();
+  src.CommonBase.clear();
+  src.CommonWritable = nullptr;
+  WriteAll(world.app + "const.dat", "[setting]\r\nApp.ConfigPath=qm-settings-test-root\r\n");
+  TCLSettings s(src);
+  EXPECT_EQ(s.UserPath(), "\\qm-settings-test-root\\");
+  EXPECT_EQ(s.CommonPath(), "\\qm-settings-test-root\\");
+  EXPECT_EQ(s.ConfigFolder(), "qm-settings-test-root");
+  qmtest::RemoveTree("\\qm-settings-test-root");
+}
+
+// --- Several processes -------------------------------------------------------------------------
+
+QM_CHILD(write_keys) {
+  TCLSettings s(SourcesFromArg(args.at(0)));
+  for (int i = 0; i < 200; ++i)
+    if (!s.WriteString(args.at(1) + std::to_string(i), std::to_string(i))) return 1;
+  return 0;
+}
+
+QM_CHILD(write_forever) {
+  TCLSettings s(SourcesFromArg(args.at(0)));
+  const std::string big(2000, 'x');
+  for (unsigned i = 0;; ++i) s.WriteString("Key" + std::to_string(i % 50), big + std::to_string(i));
+}
+
+TEST_F(SettingsTest, TwoProcessesWriting200KeysEachLoseNothing) {
+  { TCLSettings create(world.Sources()); }
+  HANDLE a = qmtest::StartChild("write_keys", {SettingsArgs(world), "A."});
+  HANDLE b = qmtest::StartChild("write_keys", {SettingsArgs(world), "B."});
+  EXPECT_EQ(qmtest::WaitExit(a, 120000), 0);
+  EXPECT_EQ(qmtest::WaitExit(b, 120000), 0);
+  CloseHandle(a);
+  CloseHandle(b);
+  TCLSettings s(world.Sources());
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(s.ReadString("A." + std::to_string(i)), std::to_string(i));
+    EXPECT_EQ(s.ReadString("B." + std::to_string(i)), std::to_string(i));
+  }
+  EXPECT_EQ(s.RunTimes(), 3);
+}
+
+TEST_F(SettingsTest, AWriterKilledMidSaveLeavesAWholeFile) {
+  std::string dataPath;
+  {
+    TCLSettings create(world.Sources());
+    ASSERT_TRUE(create.WriteString("Sentinel", "here"));
+    dataPath = create.DataPath();
+  }
+  for (int round = 0; round < 4; ++round) {
+    HANDLE w = qmtest::StartChild("write_forever", {SettingsArgs(world)});
+    ASSERT_NE(w, nullptr);
+    Sleep(700 + 173 * round);
+    TerminateProcess(w, 9);
+    WaitForSingleObject(w, 10000);
+    CloseHandle(w);
+    const std::string text = ReadAll(dataPath + "setting.dat");
+    TIniText ini(text);
+    std::string v;
+    ASSERT_TRUE(ini.Find("setting", "Sentinel", &v)) << "round " << round;
+    EXPECT_EQ(v, "here");
+    EXPECT_EQ(TIniText(text).Text(), text) << "the file ends mid-line";
+  }
+}
+
+// The real places: the prefix's "AppData" shell folder and a config folder named after the
+// running program.
+QM_CHILD(system_store) {
+  TCLSettings* s = GetSettings();
+  std::string expectedConfig = QV_GetModuleFileName();
+  for (char& c : expectedConfig)
+    if (c == '\\' || c == ':' || c == '/') c = '_';
+  bool ok = s->ConfigFolder() == expectedConfig &&
+            s->UserPath() == QV_GetShellFolder("AppData") + "\\" + expectedConfig + "\\" &&
+            s->AppPath() == QV_GetAppPath() && qmtest::Exists(s->SettingsFileName());
+  int runs = s->RunTimes();
+  FreeSettings();
+  return ok ? 100 + runs % 100 : 1;
+}
+
+TEST(SettingsSystem, GetSettingsUsesTheShellFoldersAndCountsEachStart) {
+  int first = qmtest::RunChild("system_store");
+  int second = qmtest::RunChild("system_store");
+  ASSERT_GE(first, 100);
+  EXPECT_EQ(second, 100 + (first - 100 + 1) % 100);
+}
