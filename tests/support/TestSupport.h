@@ -39,7 +39,7 @@ struct TChildRegistration {
 #define QM_CHILD(name)                                                                        \
   static int QmChild_##name(const std::vector<std::string>& args);                           \
   static ::qmtest::TChildRegistration qmChildReg_##name(#name, QmChild_##name);              \
-  static int QmChild_##name(const std::vector<std::string>& args)
+  static int QmChild_##name([[maybe_unused]] const std::vector<std::string>& args)
 
 // Starts a child; returns its process handle (the caller closes it), null on failure.
 HANDLE StartChild(const std::string& name, const std::vector<std::string>& args = {});
