@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs every benchmark program under the build folder's Wine prefix and prints one table.
+set -euo pipefail
+build=$(cd "${1:?build folder}" && pwd)
+dist=$(cd "${2:?dist folder}" && pwd)
+. "$(dirname "$0")/wine-env.sh"
+export QM_BUILD="$build"
+qm_start_display
+trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
+qm_init_prefix
+wineserver -p >/dev/null 2>&1 || true
+export QM_DIST_DIR=$(winepath -w "$dist" 2>/dev/null)
+rows=$(mktemp)
+for exe in $(find "$build/cmake/bench" -name '*_bench.exe' | sort); do
+  wine "$exe" 2>/dev/null | tr -d '\r' | grep -P '\t' >>"$rows" || echo "$(basename "$exe")	failed			" >>"$rows"
+done
+{
+  printf 'benchmark\tmeasured\tbaseline\tratio\tgoal\n'
+  cat "$rows"
+} | column -t -s $'\t'
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+rm -f "$rows"
