@@ -17,6 +17,6 @@ done
 {
   printf 'benchmark\tmeasured\tbaseline\tratio\tgoal\n'
   cat "$rows"
-} | column -t -s $'\t'
+} | awk -F'\t' '{ printf "%-44s %-22s %-22s %-8s %s\n", $1, $2, $3, $4, $5 }'
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
 rm -f "$rows"
