@@ -6,7 +6,7 @@ CMAKE_DIR := $(BUILD)/cmake
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build dist test run bench clean
+.PHONY: all setup configure build dist test run bench clean art
 
 all: dist
 
@@ -27,6 +27,9 @@ dist: build
 
 test: dist
 	@scripts/run-tests.sh $(BUILD) $(DIST)
+
+art:
+	python3 scripts/make-art.py data art
 
 run: dist
 	@scripts/run.sh $(BUILD) $(DIST)
