@@ -6,7 +6,7 @@ CMAKE_DIR := $(BUILD)/cmake
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build dist test run bench clean art
+.PHONY: all setup configure build dist test run bench clean art installer zip
 
 all: dist
 
@@ -25,7 +25,7 @@ dist: build
 	@rm -rf $(DIST) && cmake --install $(CMAKE_DIR) --prefix $(abspath $(DIST)) >/dev/null
 	@echo "dist: $(abspath $(DIST))"
 
-test: dist
+test: dist installer
 	@scripts/run-tests.sh $(BUILD) $(DIST)
 
 art:
@@ -36,6 +36,20 @@ run: dist
 
 bench: dist
 	@scripts/run-bench.sh $(BUILD) $(DIST)
+
+VERSION = $(shell sed -n 's/^App\.Ver=\([0-9.]*\).*/\1/p' data/const.dat)
+
+installer: dist
+	@makensis -V2 -DVERSION=$(VERSION) -DDIST=$(abspath $(DIST)) -DICON=$(CURDIR)/art/Quillmoor.ico \
+	  -DOUTFILE=$(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe installer/Quillmoor.nsi
+	@echo "installer: $(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe"
+
+# The zip holds what the installer installs: dist/ without the installer and zips.
+zip: dist
+	@rm -f $(DIST)/Quillmoor-$(VERSION).zip
+	@cd $(DIST) && cmake -E tar cf Quillmoor-$(VERSION).zip --format=zip \
+	  $$(ls -A | grep -v -e '^Quillmoor-Setup-.*\.exe$$' -e '\.zip$$')
+	@echo "zip: $(abspath $(DIST))/Quillmoor-$(VERSION).zip"
 
 clean:
 	rm -rf $(BUILD) $(DIST)
