@@ -6,7 +6,7 @@ CMAKE_DIR := $(BUILD)/cmake
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build dist test run bench clean art installer zip
+.PHONY: all setup configure build dist test run bench clean art installer zip fuzz
 
 all: dist
 
@@ -27,6 +27,10 @@ dist: build
 
 test: dist installer
 	@scripts/run-tests.sh $(BUILD) $(DIST)
+
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	@scripts/fuzz.sh $(BUILD) $(FUZZ_SECONDS)
 
 art:
 	python3 scripts/make-art.py data art
