@@ -1,0 +1,250 @@
+#include "lang/CLMultiLang.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "lang/LanFormat.h"
+
+QM_REGISTER_CLASS(TCLMultiLangData, b) {
+  using C = TCLMultiLangData;
+  b.Str("CurrentLanguage", &C::CurrentLanguage);
+  b.Str("CurrentLanguageTranslator", &C::CurrentLanguageTranslator);
+  b.Str("CurrentVersion", &C::CurrentVersion);
+  b.Bool("ExcludeEmptyProp", &C::ExcludeEmptyProp);
+  b.Object<TStrings>("ExcludeProps", "TStrings", &C::ExcludeProps, &C::SetExcludeProps);
+  b.Bool("ExcludeNumberEndProps", &C::ExcludeNumberEndProps);
+  b.Bool("AutoApply", &C::AutoApply);
+  b.Bool("ExcludeWithAction", &C::ExcludeWithAction);
+  b.Object<TStrings>("CurrentData", "TStrings", &C::CurrentData, &C::SetCurrentData);
+  b.Object<TStrings>("DefaultData", "TStrings", &C::DefaultData, &C::SetDefaultData);
+}
+
+QM_REGISTER_CLASS(TCLMultiLang, b) {
+  b.Event("OnChangeLanguage", "TNotifyEvent", &TCLMultiLang::OnChangeLanguage);
+  b.Object<TCLMultiLangData>("LanguageData", "TCLMultiLangData", &TCLMultiLang::LanguageData,
+                             &TCLMultiLang::SetLanguageData);
+}
+
+namespace {
+
+// What the translator leaves alone, by class, property type or property name; carried with
+// the window for the tools that edit language files.
+const std::vector<std::string>& DefaultExcludeProps() {
+  static const std::vector<std::string> lines = {
+      "TWebBrowser:",          ":TComponentName",       ".SkinDataName",
+      "TskResourceStrData:",   "TShockwaveFlash:",      "TskSkinNotebook:",
+      "TEmbeddedBrowser:",     "TskCompressedStoredSkin:", "TskSkinMessage:",
+      "TCLEngine:",            "TskSkinData:",          ".Text",
+      "TWebDownload:",         ":TComponentName",       ".SkinDataName",
+      ".EditSkinDataName",     ".LabelSkinDataName",    ".ButtonSkinDataName",
+      ".BothSkinDataName",     ".MessageLabelSkinDataName", ".Category",
+      ".CompressedFileName",   ".TrackBarSkinDataName", ".TabWidths",
+      ".HeaderSkinDataName",   ".LVHeaderSkinDataName",
+  };
+  return lines;
+}
+
+// Holds back a string list's change notifications for a scope.
+class TUpdateScope {
+ public:
+  explicit TUpdateScope(TStrings* s) : s_(s) { s_->BeginUpdate(); }
+  ~TUpdateScope() { s_->EndUpdate(); }
+  TUpdateScope(const TUpdateScope&) = delete;
+  TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+ private:
+  TStrings* s_;
+};
+
+void AppendMissingNames(const TStrings& from, TStrings* target) {
+  for (int i = 0; i < from.Count(); ++i)
+    if (target->IndexOfName(from.Names(i)) < 0) target->Add(from.Get(i));
+}
+
+}  // namespace
+
+// --- TCLMultiLangData ---------------------------------------------------------------------------
+
+TCLMultiLangData::TCLMultiLangData(TComponent* owner)
+    : TComponent(owner),
+      currentFile_(std::make_unique<TCLMultiLangLan>()),
+      defaultFile_(std::make_unique<TCLMultiLangLan>()),
+      excludeProps_(std::make_unique<TStringList>(DefaultExcludeProps())) {}
+
+// Translators registered here hear of the destruction through the free notification that
+// AddTranslator set up, so none of them keeps a reference to this component.
+TCLMultiLangData::~TCLMultiLangData() = default;
+
+void TCLMultiLangData::SetExcludeProps(TStrings* lines) {
+  if (lines)
+    excludeProps_->Assign(lines);
+  else
+    excludeProps_->Clear();
+}
+
+bool TCLMultiLangData::FindText(const std::string& section, const std::string& componentName,
+                                const std::string& propertyName, std::string& value) const {
+  std::string text;
+  if (!currentFile_->FindValue(section, componentName, propertyName, text) &&
+      !defaultFile_->FindValue(section, componentName, propertyName, text))
+    return false;
+  // The application name itself is never substituted: it is what the placeholder stands for.
+  if (!(LanSameText(section, "AppRes") && LanSameText(propertyName, "AppName")))
+    LanReplaceAppName(text, appNameCache_);
+  value.swap(text);
+  return true;
+}
+
+void TCLMultiLangData::GetAppName(std::string& value) {
+  std::string name;
+  FindText("AppRes", "", "AppName", name);
+  appNameCache_ = name;
+  value = name;
+}
+
+std::string TCLMultiLangData::InfoText(const char* key) const {
+  std::string text;
+  FindText("Info", "", key, text);
+  return text;
+}
+
+void TCLMultiLangData::LoadLanguage(const std::string& fileName) {
+  appNameCache_.clear();
+  currentFile_->ReadFile(fileName);
+  std::string name;
+  GetAppName(name);
+  ApplyAll();
+}
+
+void TCLMultiLangData::ClearLanguage() { currentFile_->ClearAll(); }
+
+void TCLMultiLangData::FillSection(const std::string& section, TStrings* target) const {
+  if (!target) return;
+  TStringList current, defaults;
+  currentFile_->CopySection(section, &current);
+  defaultFile_->CopySection(section, &defaults);
+  TUpdateScope hold(target);
+  AppendMissingNames(current, target);
+  AppendMissingNames(defaults, target);
+}
+
+void TCLMultiLangData::AddTranslator(TCLMultiLang* translator) {
+  if (!translator) return;
+  if (std::find(translators_.begin(), translators_.end(), translator) == translators_.end())
+    translators_.push_back(translator);
+  // Either side hears of the other's destruction, whichever goes first.
+  FreeNotification(translator);
+}
+
+void TCLMultiLangData::RemoveTranslator(TCLMultiLang* translator) {
+  translators_.erase(std::remove(translators_.begin(), translators_.end(), translator), translators_.end());
+}
+
+void TCLMultiLangData::ApplyAll() {
+  // A translator's change event may free or unregister another translator, or register a new
+  // one: the list is taken once, and each entry runs only while it is still registered.
+  const std::vector<TCLMultiLang*> snapshot = translators_;
+  for (TCLMultiLang* t : snapshot)
+    if (std::find(translators_.begin(), translators_.end(), t) != translators_.end()) t->Apply();
+}
+
+void TCLMultiLangData::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  // Only the address is compared: `c` is being destroyed.
+  if (op == TOperation::opRemove)
+    translators_.erase(std::remove_if(translators_.begin(), translators_.end(),
+                                      [c](TCLMultiLang* t) { return static_cast<TComponent*>(t) == c; }),
+                       translators_.end());
+}
+
+// --- TCLMultiLang -------------------------------------------------------------------------------
+
+TCLMultiLang::TCLMultiLang(TComponent* owner) : TComponent(owner) {}
+
+TCLMultiLang::~TCLMultiLang() {
+  if (languageData_) languageData_->RemoveTranslator(this);
+}
+
+void TCLMultiLang::SetLanguageData(TCLMultiLangData* data) {
+  TCLMultiLangData* old = languageData_;
+  if (old) {
+    old->RemoveTranslator(this);
+    if (old != data) RemoveFreeNotification(old);
+  }
+  languageData_ = data;
+  if (data) {
+    FreeNotification(data);
+    data->AddTranslator(this);
+  }
+}
+
+void TCLMultiLang::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  if (op == TOperation::opRemove && c && c == static_cast<TComponent*>(languageData_)) languageData_ = nullptr;
+}
+
+void TCLMultiLang::Loaded() {
+  TComponent::Loaded();
+  if (!languageData_) return;
+  languageData_->AddTranslator(this);
+  if (languageData_->AutoApply) Apply();
+}
+
+void TCLMultiLang::Apply() {
+  TComponent* window = Owner();
+  if (!languageData_ || !window) return;
+  ApplyToComponent(window);
+  const int count = window->ComponentCount();
+  // The bound is checked again: a property setter could free a component of the window.
+  for (int i = 0; i < count && i < window->ComponentCount(); ++i) {
+    TComponent* c = window->Components(i);
+    if (c->Name().empty() || dynamic_cast<TCLMultiLang*>(c) || dynamic_cast<TCLMultiLangData*>(c)) continue;
+    ApplyToComponent(c);
+  }
+  OnChangeLanguage(this);
+}
+
+void TCLMultiLang::ApplyToComponent(TComponent* component) {
+  TComponent* window = Owner();
+  if (!component || !window) return;
+  const std::string section = window->ClassName();
+  const std::string name = component->Name();
+  const auto props = GetPropList(component, {TTypeKind::tkSString, TTypeKind::tkClass, TTypeKind::tkLString,
+                                             TTypeKind::tkWString});
+  for (const TPropInfo* p : props) {
+    if (!languageData_) return;
+    std::string text;
+    // One property that refuses its text (a setter that raises) does not stop the others.
+    try {
+      if (p->Kind != TTypeKind::tkClass) {
+        if (LanSameText(p->TypeName, "TComponentName") || !p->Writable()) continue;
+        if (languageData_->FindText(section, name, p->Name, text)) SetStrProp(component, *p, text);
+      } else if (!p->Readable()) {
+        continue;
+      } else if (LanSameText(p->TypeName, "TStrings")) {
+        if (!languageData_->FindText(section, name, p->Name, text)) continue;
+        if (auto* lines = dynamic_cast<TStrings*>(GetObjectProp(component, *p))) lines->SetText(text);
+      } else if (auto* collection = dynamic_cast<TCollection*>(GetObjectProp(component, *p))) {
+        ApplyCollection(section, name, p->Name, collection);
+      }
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void TCLMultiLang::ApplyCollection(const std::string& section, const std::string& componentName,
+                                   const std::string& propertyName, TCollection* collection) {
+  const int count = collection->Count();
+  for (int i = 0; i < count && i < collection->Count(); ++i) {
+    TCollectionItem* item = collection->Items(i);
+    const std::string prefix = propertyName + "[" + std::to_string(i) + "].";
+    for (const TPropInfo* p : GetPropList(item, {TTypeKind::tkSString, TTypeKind::tkLString, TTypeKind::tkWString})) {
+      if (!p->Writable() || !languageData_) continue;
+      std::string text;
+      try {
+        if (languageData_->FindText(section, componentName, prefix + p->Name, text)) SetStrProp(item, *p, text);
+      } catch (const std::exception&) {
+      }
+    }
+  }
+}
