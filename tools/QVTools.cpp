@@ -199,3 +199,60 @@ bool QV_ReplaceFileText(const std::string& path, const std::string& text) {
   DeleteFileA(temp.c_str());
   return false;
 }
+
+// --- Processes --------------------------------------------------------------------------------
+
+namespace {
+std::string SlashesToBackslashes(std::string text) {
+  for (char& c : text)
+    if (c == '/') c = '\\';
+  return text;
+}
+}  // namespace
+
+std::string QV_ExpandPath(const std::string& base, const std::string& path) {
+  const std::string converted = SlashesToBackslashes(path);
+  if (converted.find(':') != std::string::npos || base.compare(0, 2, "\\\\") == 0)
+    return converted;
+  if (base.size() >= 2 && base[1] == ':') {
+    if (converted.size() > 1 && converted[0] == '\\') return base.substr(0, 2) + converted;
+    std::string folder = SlashesToBackslashes(base);
+    if (folder.back() != '\\') folder += '\\';
+    return folder + converted;
+  }
+  return path;
+}
+
+bool QV_CreateProcessEx(const std::string& exe, const std::string& parameters, bool hide,
+                        DWORD timeoutMs, bool wait) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;  // 68 bytes on 32-bit Windows
+  if (hide) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+  }
+  PROCESS_INFORMATION pi = {};
+  BOOL created;
+  if (!exe.empty()) {
+    const std::string resolved = QV_ExpandPath(QV_GetAppPath(), exe);
+    const size_t slash = resolved.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : resolved.substr(0, slash + 1);
+    std::string line = "\"" + resolved + "\" " + parameters;
+    created = CreateProcessA(resolved.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+  } else {
+    std::string line = parameters;
+    line.push_back('\0');  // CreateProcessA may write into the command line
+    created = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  if (!created) return false;
+  TKernelHandle process(pi.hProcess);
+  TKernelHandle thread(pi.hThread);
+  if (wait) WaitForSingleObjectEx(process.get(), timeoutMs, TRUE);
+  return true;
+}
+
+bool QV_CreateProcess(const std::string& exe, const std::string& parameters, bool hideAndWait,
+                      DWORD timeoutMs) {
+  return QV_CreateProcessEx(exe, parameters, hideAndWait, timeoutMs, hideAndWait);
+}

@@ -49,3 +49,20 @@ bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing =
 // step, so that a crash or a full disk mid-save leaves the old file whole. False on failure,
 // with the old file untouched and no temporary file left behind.
 bool QV_ReplaceFileText(const std::string& path, const std::string& text);
+
+// --- Processes --------------------------------------------------------------------------------
+
+// Resolves `path` against the folder `base`: "/" becomes "\"; a path with a ":" or a base that
+// begins with "\\" gives the converted path; against a base with a drive ("C:..."), a path that
+// begins with "\" gets the base's drive and any other path is appended to the base (with a "\"
+// between them); against any other base the path is returned unchanged.
+std::string QV_ExpandPath(const std::string& base, const std::string& path);
+// Starts `exe` (resolved against the executable's folder, run in its own folder) with the
+// command line "\"exe\" parameters"; with an empty `exe`, `parameters` is the whole command
+// line. `hide` starts it with SW_HIDE; `wait` waits up to `timeoutMs` (INFINITE, -1, for no
+// limit) for it to end. True when the process was created.
+bool QV_CreateProcessEx(const std::string& exe, const std::string& parameters, bool hide,
+                        DWORD timeoutMs, bool wait);
+// QV_CreateProcessEx with `hideAndWait` as both the hide and the wait flag.
+bool QV_CreateProcess(const std::string& exe, const std::string& parameters, bool hideAndWait,
+                      DWORD timeoutMs);
