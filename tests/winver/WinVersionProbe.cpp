@@ -21,8 +21,9 @@ int main() {
   // The facts themselves, to tell a change in what Wine reports from a fault of the rules.
   TWindowsVersionRecord r;
   if (ReadWindowsVersionRecord(r))
-    std::printf("record=%u.%u build %u platform %u \"%s\" extended %d type %u suite 0x%x arch %u\n",
+    std::printf("record=%u.%u build %u platform %u \"%s\" extended %d type %u suite 0x%x arch %u hotfix %d\n",
                 r.MajorVersion, r.MinorVersion, r.BuildNumber, r.PlatformId, r.CSDVersion.c_str(),
-                r.Extended ? 1 : 0, r.ProductType, r.SuiteMask, r.NativeArchitecture);
+                r.Extended ? 1 : 0, r.ProductType, r.SuiteMask, r.NativeArchitecture,
+                r.HotfixQ246009 ? 1 : 0);
   return 0;
 }

@@ -91,8 +91,8 @@ struct TWineCase {
   const char* Vista64;
 };
 
-// What Wine 8 reports for each version, named by the
-// rules. This prefix is 64-bit, so the probe runs under WoW64 on a 64-bit (AMD64) system.
+// What Wine 8 reports for each version, named by the rules. This prefix is 64-bit, so the probe
+// runs under WoW64 on a 64-bit (AMD64) system.
 const TWineCase kCases[] = {
     // Windows 9x keeps its version in the high word of the build number.
     {"win95", "2", "Microsoft Windows 95", "Microsoft Windows 95 ", "4.0", "67109814", "", "0", "0"},
@@ -147,6 +147,26 @@ TEST(WinVersionProbe, EachVersionWineReports) {
     EXPECT_EQ(c.Vista64, v["vista64"]);
     EXPECT_EQ("1", v["wow64"]);
   }
+}
+
+// Wine's NT 4 already says "Service Pack 6a", so the 6a rule itself is covered by the table
+// tests; here the real registry lookup of the hotfix key is checked through the probe's facts.
+TEST(WinVersionProbe, HotfixKeyReadOnNT4Only) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "the reported version is set through Wine's registry";
+  const char* hotfixKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
+  TProbeVersion probeVersion;
+  ASSERT_TRUE(probeVersion.Set("nt40"));
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, hotfixKey);
+  EXPECT_NE(std::string::npos, RunProbe()["record"].find("hotfix 0"));
+
+  HKEY raw = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, hotfixKey, 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &raw, nullptr));
+  RegCloseKey(raw);
+  EXPECT_NE(std::string::npos, RunProbe()["record"].find("hotfix 1"));
+  ASSERT_TRUE(probeVersion.Set("winxp"));
+  EXPECT_NE(std::string::npos, RunProbe()["record"].find("hotfix 0"));  // consulted on NT 4 only
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, hotfixKey);
 }
 
 }  // namespace
