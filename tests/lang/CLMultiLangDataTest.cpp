@@ -178,6 +178,16 @@ TEST(LanguageData, LinesChangedThroughTheListAreSeenByTheNextLookup) {
   EXPECT_EQ(v, "4");
 }
 
+TEST(LanguageData, NamesBeyondAsciiCompareWithoutCaseInTheAnsiCodePage) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs the Western code page, this system has " << GetACP();
+  TCLMultiLangLan lan;
+  TStringList lines(std::vector<std::string>{"[\xDC" "ber]", "Gr\xF6\xDF" "e=gross"});  // [Über] Größe
+  lan.SetData(&lines);
+  std::string v;
+  EXPECT_TRUE(lan.FindValue("\xFC" "BER", "", "GR\xD6\xDF" "E", v));  // ü / Ö
+  EXPECT_EQ(v, "gross");
+}
+
 TEST(LanguageData, FillSectionNeverChangesANameTheListHolds) {
   TCLMultiLangData data(nullptr);
   TStringList current(std::vector<std::string>{"[SkinRes]", "MI_CLOSECAPTION=&Schliessen", "MI_MINCAPTION=Mi<SP>n",
