@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <set>
 
 #include "cookies/CookieRules.h"
 #include "framework/CLSettings.h"
@@ -74,26 +75,33 @@ void ForEachFile(const std::string& pattern, Found found) {
   } while (FindNextFileA(find.get(), &data));
 }
 
-void AddUnique(std::vector<std::string>* files, const std::string& path) {
-  const std::string upper = UpperAscii(path);
-  for (const std::string& f : *files)
-    if (UpperAscii(f) == upper) return;
-  files->push_back(path);
-}
+// The files to delete, each once however many rules matched it (names compare without regard
+// to case, as the file system does).
+class TFileList {
+ public:
+  void Add(const std::string& path) {
+    if (seen_.insert(UpperAscii(path)).second) files_.push_back(path);
+  }
+  const std::vector<std::string>& Files() const { return files_; }
 
-void CollectFiles(const std::string& pattern, std::vector<std::string>* files) {
-  ForEachFile(pattern, [files](const std::string& path, const WIN32_FIND_DATAA&) { AddUnique(files, path); });
+ private:
+  std::vector<std::string> files_;
+  std::set<std::string> seen_;
+};
+
+void CollectFiles(const std::string& pattern, TFileList* files) {
+  ForEachFile(pattern, [files](const std::string& path, const WIN32_FIND_DATAA&) { files->Add(path); });
 }
 
 // Every ".txt" file of the folder holding a record of the domain or a sub-domain: cookie files
 // named without the site (at random, as newer stores do) are only found this way.
 void CollectFilesOfDomain(const std::string& folder, const std::string& domain,
-                          std::vector<std::string>* files) {
+                          TFileList* files) {
   ForEachFile(folder + "\\*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > kMaxCookieFileSize) return;
     std::string text;
     if (QV_ReadFileText(path, &text) && cookierules::CookieFileMatchesDomain(text, domain))
-      AddUnique(files, path);
+      files->Add(path);
   });
 }
 
@@ -178,9 +186,9 @@ bool DeleteFileList(const std::vector<std::string>& files) {
 }
 
 bool DeleteFilesByPattern(const std::string& pattern) {
-  std::vector<std::string> files;
+  TFileList files;
   CollectFiles(pattern, &files);
-  return DeleteFileList(files);
+  return DeleteFileList(files.Files());
 }
 
 bool ClearIECookies() {
@@ -188,10 +196,10 @@ bool ClearIECookies() {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
     if (folders.empty()) return false;
-    std::vector<std::string> files;
+    TFileList files;
     for (const std::string& folder : folders) CollectFiles(folder + "\\*.txt", &files);
     DeleteCookieIndexEntries(std::string());
-    return DeleteFileList(files);
+    return DeleteFileList(files.Files());
   } catch (const std::exception&) {
     return false;
   }
@@ -205,13 +213,13 @@ TCookieResult ClearIECookiesOfSite(const std::string& domain) {
     if (folders.empty()) return TCookieResult::Failed;
     const std::string site = cookierules::SiteWordOf(domain);
     const std::string matchDomain = cookierules::MatchDomainOf(domain);
-    std::vector<std::string> files;
+    TFileList files;
     for (const std::string& folder : folders) {
       CollectFiles(folder + "\\*" + site + "*.txt", &files);
       CollectFilesOfDomain(folder, matchDomain, &files);
     }
     DeleteCookieIndexEntries(matchDomain);
-    return DeleteFileList(files) ? TCookieResult::Done : TCookieResult::Failed;
+    return DeleteFileList(files.Files()) ? TCookieResult::Done : TCookieResult::Failed;
   } catch (const std::exception&) {
     return TCookieResult::Failed;
   }

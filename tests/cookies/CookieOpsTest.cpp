@@ -10,6 +10,7 @@
 #include "StubLog.h"
 #include "cookies/CookieOps.h"
 #include "framework/CLSettings.h"
+#include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
 using namespace qmtest;
@@ -251,7 +252,18 @@ class Firefox : public ::testing::Test {
     ASSERT_TRUE(stublog::PlaceStub(wrenfield_));
     log_ = dir_ / "starts.log";
     stublog::SetLog(log_);
+    GetDebugger()->AutoStartViewer = false;
+    NewTraceLines();
   }
+  // Trace lines written since the last call: each Firefox start is framed by two. The settings
+  // store traces its saves too, so a count is only taken where nothing is saved.
+  int NewTraceLines() {
+    const int now = GetDebugger()->MessageCount;
+    const int n = now - traced_;
+    traced_ = now;
+    return n;
+  }
+  int traced_ = 0;
   void TearDown() override {
     ClearRegistry();
     FreshSettings();
@@ -321,6 +333,8 @@ TEST_F(Firefox, RememberedPathWhoseFileHasGone) {
 
 TEST_F(Firefox, CommandLinesAreExact) {
   SetMozilla(firefox_);
+  ASSERT_EQ(FindFirefoxPath(), firefox_);  // remembered now: the starts below save nothing
+  NewTraceLines();
   const std::string quoted = "\"" + firefox_ + "\" ";
   EXPECT_TRUE(ClearFirefoxCookies());
   std::vector<stublog::TStart> starts = stublog::WaitForStarts(log_, 1);
@@ -328,6 +342,7 @@ TEST_F(Firefox, CommandLinesAreExact) {
   EXPECT_EQ(starts[0].CommandLine, quoted + "-silent -nosplash -chrome \"chrome://rqx/content/qx.xul?clear\"");
   EXPECT_EQ(starts[0].WorkingFolder + "\\", dir_.Path());
   EXPECT_EQ(starts[0].Show, -1);
+  EXPECT_EQ(NewTraceLines(), 2);  // "cmd" before the start, "QV_CreateProcess" after
 
   // The domain goes to Firefox exactly as typed, "www." and letter case included.
   EXPECT_EQ(ClearFirefoxCookiesOfDomain("www.Example.com"), TCookieResult::Done);
@@ -340,6 +355,7 @@ TEST_F(Firefox, CommandLinesAreExact) {
   starts = stublog::WaitForStarts(log_, 3);
   ASSERT_EQ(starts.size(), 3u);
   EXPECT_EQ(starts[2].CommandLine, quoted + "\"" + ProgramDir() + "qx.xpi\"");
+  EXPECT_EQ(NewTraceLines(), 2);  // the domain page only: installing traces nothing
 
   Sleep(200);
   EXPECT_EQ(stublog::Read(log_).size(), 3u) << "one start per operation";
@@ -347,8 +363,11 @@ TEST_F(Firefox, CommandLinesAreExact) {
 
 TEST_F(Firefox, RefusedDomainStartsNothing) {
   SetMozilla(firefox_);
+  ASSERT_EQ(FindFirefoxPath(), firefox_);
+  NewTraceLines();
   for (const char* text : {".example.com", "www.", "ex\"ample.com\" -new", "a b", "x/y", "\t"})
     EXPECT_EQ(ClearFirefoxCookiesOfDomain(text), TCookieResult::Refused) << text;
+  EXPECT_EQ(NewTraceLines(), 0);
   EXPECT_EQ(ClearFirefoxCookiesOfDomain("localhost"), TCookieResult::Done);
   const std::vector<stublog::TStart> starts = stublog::WaitForStarts(log_, 1);
   Sleep(300);
