@@ -1,7 +1,8 @@
 #include "platform/TraceChannel.h"
 
 #include <cstring>
-#include <vector>
+
+#include "tools/QVTools.h"
 
 namespace {
 
@@ -14,9 +15,28 @@ bool SameUpper(const std::string& a, const std::string& b) {
   return true;
 }
 
-void PutU32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }  // the target is little-endian
+const char kViewerRegKey[] = "Software\\Quillmoor\\TraceViewer";
+const char kViewerRegValue[] = "TraceViewer";
+
+// Reads a header field that the viewer may change at any time, so it must really be read.
+uint32_t LoadShared(const uint8_t* p) { return *reinterpret_cast<const volatile uint32_t*>(p); }
+void StoreShared(uint8_t* p, uint32_t v) { *reinterpret_cast<volatile uint32_t*>(p) = v; }
+
+// Scoped hold of a CRITICAL_SECTION.
+class TSectionLock {
+ public:
+  explicit TSectionLock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+  ~TSectionLock() { LeaveCriticalSection(&cs_); }
+  TSectionLock(const TSectionLock&) = delete;
+  TSectionLock& operator=(const TSectionLock&) = delete;
+
+ private:
+  CRITICAL_SECTION& cs_;
+};
 
 }  // namespace
+
+// --- TTraceFilter ---------------------------------------------------------------------------------
 
 bool TTraceFilter::Passes(const std::string& tag, int32_t level, int32_t kind) const {
   if (!Enabled) return true;
@@ -26,10 +46,169 @@ bool TTraceFilter::Passes(const std::string& tag, int32_t level, int32_t kind) c
   return true;
 }
 
+// --- TTraceChannel --------------------------------------------------------------------------------
+
 TTraceChannel::TTraceChannel(bool waitForViewer) {
   SetEnabled(true);
   WaitForViewer = waitForViewer;
 }
+
+// --- TTraceMapFileChannel -------------------------------------------------------------------------
+
+TTraceMapFileChannel::TTraceMapFileChannel(bool waitForViewer) : TTraceChannel(waitForViewer) {
+  InitializeCriticalSection(&lock_);
+  // Windows 95/98/Me and NT 4 refuse the "Global\" prefix; the viewer names its objects by the
+  // same rule, so both sides meet on every system.
+  mapName_ = QV_GlobalObjectName("TraceViewerMap");
+  queueEventName_ = QV_GlobalObjectName("TraceViewerQueueEvent");
+  mutexName_ = QV_GlobalObjectName("TraceViewerQueueMutex");
+  flushEventName_ = QV_GlobalObjectName("TraceViewerFlushEvent");
+  startEventName_ = QV_GlobalObjectName("TraceViewerStartEvent");
+  UpdateFlushEvent();
+}
+
+TTraceMapFileChannel::~TTraceMapFileChannel() {
+  {
+    TSectionLock hold(lock_);
+    CloseLocked();
+  }
+  DeleteCriticalSection(&lock_);
+}
+
+void TTraceMapFileChannel::CloseLocked() {
+  flushEvent_.reset();
+  queueEvent_.reset();
+  view_.reset();
+  mapping_.reset();
+  queueStart_ = nullptr;
+  mapSize_ = queueSize_ = 0;
+}
+
+bool TTraceMapFileChannel::IsOpen() {
+  TSectionLock hold(lock_);
+  return view_ && queueStart_ != nullptr;
+}
+
+bool TTraceMapFileChannel::EnsureOpen() {
+  TSectionLock hold(lock_);
+  return EnsureOpenLocked();
+}
+
+bool TTraceMapFileChannel::EnsureOpenLocked() {
+  const uint8_t* header = static_cast<const uint8_t*>(view_.get());
+  if (mapping_ && view_ && queueEvent_) {
+    if (LoadShared(header + kTrhMagic) == kTraceMagic) return true;
+    CloseLocked();
+    return false;
+  }
+  mapping_.reset(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mapName_.c_str()));
+  if (mapping_) view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
+  if (view_) queueEvent_.reset(OpenEventA(EVENT_MODIFY_STATE, FALSE, queueEventName_.c_str()));
+  if (!mapping_ || !view_ || !queueEvent_) {
+    CloseLocked();
+    return false;
+  }
+  UpdateFlushEventLocked();
+  // The header's sizes come from the other process: they count only as far as the bytes that
+  // are really mapped here.
+  MEMORY_BASIC_INFORMATION info = {};
+  size_t viewSize = VirtualQuery(view_.get(), &info, sizeof info) ? info.RegionSize : 0;
+  TTraceGeometry geometry;
+  if (!TraceCheckHeader(static_cast<const uint8_t*>(view_.get()), viewSize, &geometry)) {
+    CloseLocked();
+    return false;
+  }
+  mapSize_ = geometry.mapSize;
+  queueSize_ = geometry.queueSize;
+  queueStart_ = static_cast<uint8_t*>(view_.get()) + geometry.queueOffset;
+  return true;
+}
+
+void TTraceMapFileChannel::UpdateFlushEvent() {
+  TSectionLock hold(lock_);
+  UpdateFlushEventLocked();
+}
+
+void TTraceMapFileChannel::UpdateFlushEventLocked() {
+  if (WaitForViewer) {
+    if (!flushEvent_) flushEvent_.reset(CreateEventA(nullptr, FALSE, FALSE, flushEventName_.c_str()));
+  } else {
+    flushEvent_.reset();
+  }
+}
+
+std::string TTraceMapFileChannel::ViewerCommand() {
+  std::string path = QV_ReadRegString(HKEY_CURRENT_USER, kViewerRegKey, kViewerRegValue, "");
+  if (path.empty()) return "TraceViewer.exe -a ";
+  // A stored path with a space, unquoted, would let the system try "C:\Program.exe" first.
+  if (path.find(' ') != std::string::npos && path.find('"') == std::string::npos)
+    path = "\"" + path + "\"";
+  return path + " -a ";
+}
+
+void TTraceMapFileChannel::LaunchViewer() {
+  std::string command = ViewerCommand() + std::to_string(GetCurrentProcessId());
+  TKernelHandle started(CreateEventA(nullptr, FALSE, FALSE, startEventName_.c_str()));
+  UINT run = WinExec(command.c_str(), SW_SHOW);
+  if (run > 31 && started) WaitForSingleObject(started.get(), kStartWaitMs);
+}
+
+bool TTraceMapFileChannel::FilterPending() {
+  TSectionLock hold(lock_);
+  return view_ && LoadShared(static_cast<const uint8_t*>(view_.get()) + kTrhFilterChanged) != 0;
+}
+
+void TTraceMapFileChannel::LoadFilter(TTraceFilter& filter) {
+  TSectionLock hold(lock_);
+  if (!view_) return;
+  uint8_t* header = static_cast<uint8_t*>(view_.get());
+  TTraceFilterFields fields = TraceReadFilter(header);
+  filter.Enabled = fields.enabled;
+  filter.Level = fields.level;
+  filter.Tag = fields.tag;
+  filter.Kinds = fields.kinds;
+  StoreShared(header + kTrhFilterChanged, 0);
+}
+
+void TTraceMapFileChannel::Send(const void* record, uint32_t size) {
+  TSectionLock hold(lock_);
+  // Another thread may have closed the channel since this line's EnsureOpen.
+  if (!queueStart_ || !view_) return;
+  if (size > queueSize_) return;
+  TKernelHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, mutexName_.c_str()));
+  if (!mutex) {
+    CloseLocked();
+    return;
+  }
+  TMutexLock queueLock;
+  if (!queueLock.Lock(mutex.get(), kMutexWaitMs)) return;  // busy: only this line is lost
+  uint8_t* header = static_cast<uint8_t*>(view_.get());
+  TTraceQueuePos pos;
+  pos.front = LoadShared(header + kTrhFront);
+  pos.tail = LoadShared(header + kTrhTail);
+  // A damaged queue (impossible front, tail or stored size) closes the channel: nothing is
+  // written, and the next line starts over from the header.
+  TTracePush pushed = TraceQueuePush(queueStart_, queueSize_, pos, record, size);
+  if (pushed == TTracePush::TooLarge) return;
+  if (pushed == TTracePush::Damaged) {
+    queueLock.unlock();
+    CloseLocked();
+    return;
+  }
+  front_ = pos.front;
+  tail_ = pos.tail;
+  StoreShared(header + kTrhTail, pos.tail);
+  if (pos.frontMoved) StoreShared(header + kTrhFront, pos.front);
+  queueLock.unlock();
+  mutex.reset();
+  if (!SetEvent(queueEvent_.get())) {
+    CloseLocked();
+    return;
+  }
+  if (WaitForViewer && flushEvent_) WaitForSingleObject(flushEvent_.get(), kFlushWaitMs);
+}
+
+// --- TTracer --------------------------------------------------------------------------------------
 
 TTracer::TTracer(std::unique_ptr<TTraceChannel> channel) : channel_(std::move(channel)) {}
 
@@ -42,9 +221,11 @@ int TTracer::ThreadIndent(DWORD threadId) const {
 }
 
 void TTracer::EnsureThread(DWORD threadId) {
-  // Lookups are frequent and additions rare; one short lock covers both.
+  // An unlocked lookup could meet a rehash by another thread's addition; one short lock
+  // covers both. emplace would build a node (an allocation) before finding the key, so look
+  // first: this runs for every line, even with output off.
   std::lock_guard<std::mutex> lock(threadsLock_);
-  threads_.emplace(threadId, 0);
+  if (threads_.find(threadId) == threads_.end()) threads_.emplace(threadId, 0);
 }
 
 double TTracer::NowStamp() {
@@ -62,40 +243,34 @@ double TTracer::NowStamp() {
 
 uint32_t TTracer::BuildRecord(void* buffer, const std::string& msg, const std::string& tag,
                               double stamp) {
-  uint8_t* p = static_cast<uint8_t*>(buffer);
-  size_t textLen = msg.size() < kMaxText ? msg.size() : kMaxText;
-  uint32_t size = static_cast<uint32_t>(kHeaderSize + textLen);
-  PutU32(p + 0, size);
-  PutU32(p + 4, kLevel);
-  PutU32(p + 8, 0);  // indent
-  PutU32(p + 12, GetCurrentProcessId());
-  PutU32(p + 16, GetCurrentThreadId());
-  std::memcpy(p + 20, tag.data(), tag.size() < kMaxTag ? tag.size() : kMaxTag);
-  PutU32(p + 28, 0);  // kind: plain message
-  PutU32(p + 32, 0);  // interval
-  PutU32(p + 36, 1);  // stamp kind: local date and time
-  std::memcpy(p + 40, &stamp, 8);
-  std::memcpy(p + kHeaderSize, msg.data(), textLen);
-  return size;
+  return TraceBuildRecord(static_cast<uint8_t*>(buffer), GetCurrentProcessId(),
+                          GetCurrentThreadId(), msg, tag, stamp);
+}
+
+void TTracer::StartViewerOnce() {
+  std::lock_guard<std::mutex> lock(launchLock_);
+  if (ViewerStarted) return;
+  if (channel_) channel_->LaunchViewer();
+  ViewerStarted = true;
 }
 
 void TTracer::TraceTagged(const std::string& msg, const std::string& tag) {
   if (msg.empty()) return;
   EnsureThread(GetCurrentThreadId());
-  if (AutoStartViewer && !ViewerStarted) {
-    if (channel_) channel_->LaunchViewer();
-    ViewerStarted = true;
-  }
-  ++MessageCount;
+  if (AutoStartViewer && !ViewerStarted) StartViewerOnce();
+  InterlockedIncrement(reinterpret_cast<volatile LONG*>(&MessageCount));
   if (!OutputEnabled || !channel_ || !channel_->ChannelEnabled) return;
   if (!channel_->EnsureOpen()) return;
-  if (channel_->FilterPending()) channel_->LoadFilter(filter_);
-  if (!filter_.Passes(tag, kLevel, 0)) return;
+  {
+    std::lock_guard<std::mutex> lock(filterLock_);
+    if (channel_->FilterPending()) channel_->LoadFilter(filter_);
+    if (!filter_.Passes(tag, kLevel, 0)) return;
+  }
   uint8_t record[kHeaderSize + kMaxText] = {};
   uint32_t size = BuildRecord(record, msg, tag, NowStamp());
   if (channel_->ChannelEnabled && channel_->EnsureOpen() && size > 0) {
     channel_->Send(record, size);
-    ++SentCount;
+    InterlockedIncrement(reinterpret_cast<volatile LONG*>(&SentCount));
   }
 }
 
@@ -104,7 +279,13 @@ TTracer* g_debugger = nullptr;
 }
 
 TTracer* GetDebugger() {
-  if (!g_debugger) g_debugger = new TTracer(CreateDefaultTraceChannel());
+  if (!g_debugger) {
+    // Two threads tracing first at once must end up with one debugger.
+    TTracer* made = new TTracer(CreateDefaultTraceChannel());
+    if (InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_debugger), made,
+                                          nullptr) != nullptr)
+      delete made;
+  }
   return g_debugger;
 }
 
@@ -114,6 +295,9 @@ void FreeDebugger() {
 }
 
 std::unique_ptr<TTraceChannel> CreateDefaultTraceChannel() {
-  // Until the shared-memory transport exists the debugger has an empty channel.
-  return std::make_unique<TTraceChannel>(true);
+  try {
+    return std::make_unique<TTraceMapFileChannel>(true);
+  } catch (...) {
+    return nullptr;  // the debugger then works without a channel
+  }
 }

@@ -10,6 +10,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/Handles.h"
+#include "platform/TraceQueue.h"
+
 // The viewer's filter, copied from the shared memory.
 class TTraceFilter {
  public:
@@ -39,6 +42,48 @@ class TTraceChannel {
 
   bool WaitForViewer = false;
   bool ChannelEnabled = false;
+};
+
+// The transport to the viewer's shared memory (see platform/TraceQueue.h for the layout). Any
+// thread may trace, so every operation holds the channel's own lock: one thread closing the
+// channel after a failure must not unmap the view under another thread's write.
+class TTraceMapFileChannel : public TTraceChannel {
+ public:
+  explicit TTraceMapFileChannel(bool waitForViewer);
+  ~TTraceMapFileChannel() override;
+
+  bool EnsureOpen() override;
+  void UpdateFlushEvent() override;
+  void LaunchViewer() override;
+  bool FilterPending() override;
+  void LoadFilter(TTraceFilter& filter) override;
+  void Send(const void* record, uint32_t size) override;
+
+  // Whether the shared memory is currently open (for diagnostics and tests).
+  bool IsOpen();
+  // The command LaunchViewer runs, without the process identifier.
+  static std::string ViewerCommand();
+
+  static constexpr DWORD kMutexWaitMs = 1000;
+  static constexpr DWORD kFlushWaitMs = 100;
+  static constexpr DWORD kStartWaitMs = 5000;
+
+ private:
+  bool EnsureOpenLocked();
+  void UpdateFlushEventLocked();
+  void CloseLocked();
+
+  CRITICAL_SECTION lock_;
+  std::string mapName_, queueEventName_, mutexName_, flushEventName_, startEventName_;
+  TKernelHandle mapping_;
+  TMappedView view_;
+  TKernelHandle queueEvent_;
+  TKernelHandle flushEvent_;
+  uint32_t mapSize_ = 0;
+  uint32_t queueSize_ = 0;
+  uint8_t* queueStart_ = nullptr;
+  uint32_t front_ = 0;
+  uint32_t tail_ = 0;
 };
 
 class TTracer {
@@ -77,9 +122,12 @@ class TTracer {
 
  private:
   void EnsureThread(DWORD threadId);
+  void StartViewerOnce();
 
   std::unique_ptr<TTraceChannel> channel_;
   TTraceFilter filter_;
+  std::mutex filterLock_;  // the filter is copied and tested from any thread
+  std::mutex launchLock_;  // one viewer start per run, however many threads trace at once
   mutable std::mutex threadsLock_;
   std::unordered_map<DWORD, int> threads_;
 };

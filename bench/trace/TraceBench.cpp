@@ -1,0 +1,129 @@
+// Trace throughput into the shipped viewer's drain loop (run in a second process), next to the
+// limit of building and copying the same records into the queue under the mutex, and the cost
+// of a line with output switched off.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform/TraceChannel.h"
+#include "platform/TraceQueue.h"
+#include "tools/QVTools.h"
+#include "tools/traceviewer/ViewerHost.h"
+
+namespace {
+
+const char kStopEvent[] = "QmTraceBenchStop";
+const std::string kLine = "Setting Not Found :Update.Days and some more text to trace";
+
+double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t;
+}
+
+void Row(const char* name, double measured, double baseline, const char* goal) {
+  std::printf("%s\t%.0f\t%.0f\t%.2f\t%s\n", name, measured, baseline,
+              baseline > 0 ? measured / baseline : 0.0, goal);
+  std::fflush(stdout);
+}
+
+int Drain() {
+  TViewerHost host;
+  std::string error;
+  if (!host.Create(&error)) return 1;
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kStopEvent);
+  if (!host.Start(nullptr)) return 1;
+  WaitForSingleObject(stop, 120000);
+  host.Stop();
+  return 0;
+}
+
+// Builds and copies records into the queue under the mutex: what any channel must at least do.
+double LimitLinesPerSecond(int lines) {
+  HANDLE map = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerMap").c_str());
+  uint8_t* header = static_cast<uint8_t*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
+  TTraceGeometry g;
+  if (!header || !mutex || !TraceCheckHeader(header, kTraceViewerQueueOffset + kTraceViewerQueueSize, &g)) return 0;
+  LARGE_INTEGER start = Now();
+  for (int i = 0; i < lines; ++i) {
+    uint8_t record[kTraceMaxRecord] = {};
+    uint32_t size = TraceBuildRecord(record, GetCurrentProcessId(), GetCurrentThreadId(), kLine, "",
+                                     TTracer::NowStamp());
+    WaitForSingleObject(mutex, 1000);
+    TTraceQueuePos pos;
+    pos.front = TraceGetU32(header + kTrhFront);
+    pos.tail = TraceGetU32(header + kTrhTail);
+    TraceQueuePush(header + g.queueOffset, g.queueSize, pos, record, size);
+    TracePutU32(header + kTrhTail, pos.tail);
+    if (pos.frontMoved) TracePutU32(header + kTrhFront, pos.front);
+    ReleaseMutex(mutex);
+  }
+  double s = Seconds(start, Now());
+  UnmapViewOfFile(header);
+  CloseHandle(mutex);
+  CloseHandle(map);
+  return lines / s;
+}
+
+double TracerLinesPerSecond(bool waitForViewer, int lines) {
+  TTracer tracer(std::make_unique<TTraceMapFileChannel>(waitForViewer));
+  tracer.AutoStartViewer = false;
+  tracer.Trace("warm-up");
+  LARGE_INTEGER start = Now();
+  for (int i = 0; i < lines; ++i) tracer.Trace(kLine);
+  return lines / Seconds(start, Now());
+}
+
+double OffNanoseconds(int lines) {
+  TTracer tracer(std::make_unique<TTraceMapFileChannel>(true));
+  tracer.AutoStartViewer = false;
+  tracer.OutputEnabled = false;
+  tracer.Trace("warm-up");
+  LARGE_INTEGER start = Now();
+  for (int i = 0; i < lines; ++i) tracer.TraceTagged(kLine, "CLSettings");
+  return Seconds(start, Now()) * 1e9 / lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--drain") return Drain();
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kStopEvent);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = "\"" + std::string(exe) + "\" --drain";
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
+  HANDLE map = nullptr;
+  for (int i = 0; i < 200 && !map; ++i) {
+    Sleep(50);
+    map = OpenFileMappingA(FILE_MAP_READ, FALSE, QV_GlobalObjectName("TraceViewerMap").c_str());
+  }
+  if (!map) return 1;
+  CloseHandle(map);
+  Sleep(200);  // the drain thread is up
+
+  double limit = LimitLinesPerSecond(50000);
+  double acked = TracerLinesPerSecond(true, 5000);
+  double unacked = TracerLinesPerSecond(false, 20000);
+  Row("trace lines/s, viewer draining, acknowledged (limit: bare copy under mutex)", acked, limit, ">=50000");
+  Row("trace lines/s, viewer draining, no acknowledgement wait (limit: bare copy)", unacked, limit, ">=50000");
+  double off = OffNanoseconds(2000000);
+  Row("ns per line, output off (baseline: none)", off, 0, "<100");
+  SetEvent(stop);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return 0;
+}
