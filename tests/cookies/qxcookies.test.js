@@ -85,3 +85,41 @@ test("host matching edge cases", () => {
   assert.ok(!QxCookies.hostMatches("example.com", ""));
   assert.ok(!QxCookies.hostMatches("com", "example.com"));
 });
+
+test("the page removes what its address asks for and always closes its window", () => {
+  const run = (search, manager) => {
+    let closed = 0;
+    global.Components = {
+      interfaces: { nsICookieManager: { name: "nsICookieManager" }, nsICookie: kInterface },
+      classes: {
+        "@mozilla.org/cookiemanager;1": {
+          getService: (iface) => {
+            assert.strictEqual(iface, global.Components.interfaces.nsICookieManager);
+            if (!manager) throw new Error("no cookie service");
+            return manager;
+          },
+        },
+      },
+    };
+    const win = { location: { search }, close: () => { closed++; } };
+    try {
+      QxCookies.runPage(win);
+    } catch (e) {
+      // A failing cookie service may surface; the window must be closed all the same.
+    } finally {
+      delete global.Components;
+    }
+    return closed;
+  };
+
+  const m = fakeManager(kHosts);
+  assert.strictEqual(run("?domain=www.example.com", m), 1);
+  assert.deepStrictEqual(m.removed, kFamily);
+  const all = fakeManager(kHosts);
+  assert.strictEqual(run("?clear", all), 1);
+  assert.strictEqual(all.store.length, 0);
+  const none = fakeManager(kHosts);
+  assert.strictEqual(run("", none), 1);
+  assert.strictEqual(none.store.length, kHosts.length);
+  assert.strictEqual(run("?clear", null), 1);
+});
