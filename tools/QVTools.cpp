@@ -2,7 +2,10 @@
 
 #include <vector>
 
+#include <shellapi.h>
+
 #include "platform/Handles.h"
+#include "tools/UrlText.h"
 
 std::string QV_GetModuleFileName() {
   char buffer[MAX_PATH + 1] = {};
@@ -198,6 +201,49 @@ bool QV_ReplaceFileText(const std::string& path, const std::string& text) {
   }
   DeleteFileA(temp.c_str());
   return false;
+}
+
+// --- Web addresses and the default browser ----------------------------------------------------
+
+std::string QV_URLEncode(const std::string& text) { return urltext::UrlEncode(text); }
+
+std::string QV_HexEncode(const std::string& text) { return urltext::HexEncode(text); }
+
+int32_t QV_VersionToInt(const std::string& text) {
+  return static_cast<int32_t>(urltext::VersionToInt(text));
+}
+
+std::string QV_AppendQuery(const std::string& address, const std::string& query) {
+  return urltext::AppendQuery(address, query);
+}
+
+void QV_ParseQuery(const std::string& address, std::vector<std::string>* pairs, bool decode) {
+  urltext::TQueryPairs parsed;
+  for (const std::string& line : *pairs) {
+    size_t eq = line.find('=');
+    if (eq != std::string::npos) parsed.Set(line.substr(0, eq), line.substr(eq + 1));
+  }
+  urltext::ParseQuery(address, &parsed, decode);
+  *pairs = parsed.Lines();
+}
+
+bool QV_OpenURL(HWND window, const std::string& url) {
+  const std::string safe = urltext::EscapeForCommandLine(url);
+  const std::string command =
+      QV_ReadRegString(HKEY_CLASSES_ROOT, "HTTP\\shell\\open\\command", "", "");
+  if (command.empty()) {
+    ShellExecuteA(window, "open", safe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
+  }
+  std::string line = urltext::BrowserCommandLine(command, safe);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
 }
 
 // --- Processes --------------------------------------------------------------------------------

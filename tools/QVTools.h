@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // --- Paths and files -------------------------------------------------------------------------
 
@@ -49,6 +51,28 @@ bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing =
 // step, so that a crash or a full disk mid-save leaves the old file whole. False on failure,
 // with the old file untouched and no temporary file left behind.
 bool QV_ReplaceFileText(const std::string& path, const std::string& text);
+
+// --- Web addresses and the default browser ----------------------------------------------------
+// Thin wrappers over tools/UrlText (platform-free); QV_OpenURL reads the registry and starts the
+// browser.
+
+// Form encoding of one query value ("a b/c" gives "a+b%2Fc").
+std::string QV_URLEncode(const std::string& text);
+// Each byte as two upper-case hexadecimal digits ("unknow" gives "756E6B6E6F77").
+std::string QV_HexEncode(const std::string& text);
+// "2.1.1.6" packed as 0x02010106; 0 unless the text before the first blank has four pieces.
+int32_t QV_VersionToInt(const std::string& text);
+// The address with the query joined by "?" or "&" as needed.
+std::string QV_AppendQuery(const std::string& address, const std::string& query);
+// Adds the address's query pairs to `pairs` ("name=value" lines; names without regard to case;
+// a later item replaces an earlier one, an empty value removes the name). With `decode`, values
+// are form-decoded and an undecodable item is skipped.
+void QV_ParseQuery(const std::string& address, std::vector<std::string>* pairs, bool decode);
+// Opens the address in the default web browser: the command registered under HKEY_CLASSES_ROOT
+// "HTTP\shell\open\command", or the shell's "open" verb when none is registered. Double quotes
+// and control characters of the address are percent-encoded first, so a hostile address cannot
+// break out of its quoted argument. False when the browser could not be started.
+bool QV_OpenURL(HWND window, const std::string& url);
 
 // --- Processes --------------------------------------------------------------------------------
 

@@ -1,0 +1,411 @@
+#include "net/SingleDownloader.h"
+
+#include <wininet.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "tools/QVTools.h"
+#include "tools/UrlText.h"
+
+namespace {
+
+struct TInternetTraits {
+  using Handle = HINTERNET;
+  static Handle Invalid() { return nullptr; }
+  static bool Valid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { InternetCloseHandle(h); }
+};
+using TInternetHandle = TUniqueHandle<TInternetTraits>;
+
+// Registered messages, so that a notification that reaches a window other than the one meant
+// (a destroyed window's handle taken again) means nothing to it.
+UINT ProgressMessage() {
+  static const UINT msg = RegisterWindowMessageA("QM SingleDownloader Progress");
+  return msg;
+}
+UINT DoneMessage() {
+  static const UINT msg = RegisterWindowMessageA("QM SingleDownloader Done");
+  return msg;
+}
+
+const char kWindowClass[] = "QMSingleDownloaderWindow";
+
+std::atomic<uint32_t> g_nextId{1};
+
+// The temporary file names draw from one generator for the process, seeded from the clock on
+// first use; creation with CREATE_NEW settles any race between two workers.
+uint32_t NextRandom() {
+  static std::mutex lock;
+  static uint32_t state = 0;
+  static bool seeded = false;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!seeded) {
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    state = static_cast<uint32_t>(now.QuadPart) ^ GetTickCount() ^ (GetCurrentProcessId() << 16);
+    seeded = true;
+  }
+  state = state * 1103515245u + 12345u;
+  return state >> 8;
+}
+
+// Creates a new, empty temporary file "sgXXXXX.tmp" in the system's temporary folder.
+TFileHandle CreateTempDownloadFile(std::string* path) {
+  char folder[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathA(MAX_PATH, folder);
+  if (n == 0 || n > MAX_PATH) return TFileHandle();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char name[MAX_PATH + 32];
+    std::snprintf(name, sizeof name, "%s%s%X.%s", folder, "sg", NextRandom() % 0xFFFFF, "tmp");
+    TFileHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      *path = name;
+      return file;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return TFileHandle();
+}
+
+// The Content-Length text as a length: decimal digits only (blanks around them allowed), at most
+// 2^31-1. Anything else is an unreadable length.
+bool ParseContentLength(const char* text, int32_t* value) {
+  std::string s(text);
+  size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+  if (a == std::string::npos) return false;
+  s = s.substr(a, b - a + 1);
+  int64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > INT32_MAX) return false;
+  }
+  *value = static_cast<int32_t>(v);
+  return true;
+}
+
+const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+}  // namespace
+
+// --- The worker ---------------------------------------------------------------------------------
+
+QM_REGISTER_CLASS(TSingleDownloaderThread, b) { (void)b; }
+
+TSingleDownloaderThread::TSingleDownloaderThread(const TDownloadRequest& request,
+                                                 const TOnProgressEvent& onProgress, HWND notifyWindow)
+    : request_(request),
+      onProgress_(onProgress),
+      id_(g_nextId++),
+      notifyWindow_(notifyWindow),
+      progressDone_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      abandoned_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  progressAttached_ = onProgress_.Assigned();
+}
+
+TSingleDownloaderThread::~TSingleDownloaderThread() = default;
+
+bool TSingleDownloaderThread::Start(const std::shared_ptr<TSingleDownloaderThread>& self) {
+  auto* ref = new std::shared_ptr<TSingleDownloaderThread>(self);
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, &ThreadProc, ref, 0, &threadId);
+  if (!thread) {
+    delete ref;
+    return false;
+  }
+  CloseHandle(thread);  // the worker ends on its own; nobody joins it
+  return true;
+}
+
+DWORD WINAPI TSingleDownloaderThread::ThreadProc(void* param) {
+  std::shared_ptr<TSingleDownloaderThread> self;
+  {
+    auto* ref = static_cast<std::shared_ptr<TSingleDownloaderThread>*>(param);
+    self = std::move(*ref);
+    delete ref;
+  }
+  self->Execute();
+  // The component takes its own reference from its current worker; a detached worker dies
+  // when `self` goes.
+  if (self->completionAttached_) PostMessageA(self->notifyWindow_, DoneMessage(), self->id_, 0);
+  return 0;
+}
+
+void TSingleDownloaderThread::Abandon() {
+  progressAttached_ = false;
+  onProgress_ = nullptr;
+  completionAttached_ = false;
+  success_ = false;
+  terminated_ = true;
+  SetEvent(abandoned_.get());
+}
+
+void TSingleDownloaderThread::DeliverProgress() {
+  if (progressAttached_ && onProgress_.Assigned()) {
+    TOnProgressEvent handler = onProgress_;  // the handler may cancel, which clears onProgress_
+    handler(this, contentLength_, totalReceived_);
+  }
+  SetEvent(progressDone_.get());
+}
+
+void TSingleDownloaderThread::ReportProgress() {
+  if (!progressAttached_) return;
+  if (!PostMessageA(notifyWindow_, ProgressMessage(), id_, 0)) return;
+  HANDLE waits[2] = {progressDone_.get(), abandoned_.get()};
+  WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+}
+
+void TSingleDownloaderThread::Execute() {
+  bool ok = false;
+  try {
+    ok = Transfer();
+  } catch (...) {  // nothing escapes the thread: a failure is a failed transfer
+    ok = false;
+  }
+  if (!terminated_) success_ = ok;
+}
+
+bool TSingleDownloaderThread::Transfer() {
+  std::string server, object;
+  urltext::SplitDownloadAddress(request_.URL, &server, &object);
+  if (Terminated()) return false;
+
+  TInternetHandle root(InternetOpenA(OrNull(request_.Agent), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!root) return false;
+  TInternetHandle connection(InternetConnectA(root.get(), server.c_str(), INTERNET_DEFAULT_HTTP_PORT,
+                                              OrNull(request_.UserName), OrNull(request_.Password),
+                                              INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection) return false;
+  const bool post = !request_.PostQuery.empty();
+  const char* accept[2] = {request_.AcceptTypes.c_str(), nullptr};
+  TInternetHandle request(HttpOpenRequestA(connection.get(), post ? "POST" : "GET", object.c_str(),
+                                           "HTTP/1.0", OrNull(request_.Referer), accept,
+                                           request_.UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
+  if (!request) return false;
+  if (post) {
+    std::string headers = request_.ContentType.empty()
+                              ? std::string("Content-Type: application/x-www-form-urlencoded")
+                              : request_.ContentType;
+    HttpSendRequestA(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                     const_cast<char*>(request_.PostQuery.data()), static_cast<DWORD>(request_.PostQuery.size()));
+  } else {
+    HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+  }
+  if (Terminated()) return false;
+
+  // An error page is no resource: only a status of 200-299 counts (and no status at all means
+  // no server answered).
+  DWORD status = 0, statusSize = sizeof status, index = 0;
+  if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, &index))
+    return false;
+  if (status < 200 || status > 299) return false;
+
+  std::unique_ptr<char[]> lengthBuffer(new char[1024]());
+  DWORD lengthSize = 1024;
+  index = 0;
+  hasContentLength_ =
+      HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthBuffer.get(), &lengthSize, &index) != FALSE;
+  if (Terminated()) return false;
+  if (!hasContentLength_ && request_.BinaryData) return false;
+  if (hasContentLength_) {
+    lengthBuffer[1023] = '\0';
+    if (!ParseContentLength(lengthBuffer.get(), &contentLength_)) return false;
+    if (!request_.ToFile && contentLength_ > kMaxStringDownload) return false;
+  }
+  lengthBuffer.reset();
+
+  totalReceived_ = 0;
+  std::string tempPath;
+  TFileHandle temp;
+  if (request_.ToFile) {
+    temp = CreateTempDownloadFile(&tempPath);
+    if (!temp) return false;
+  } else {
+    result_.clear();
+    if (hasContentLength_) result_.reserve(static_cast<size_t>(contentLength_));
+  }
+  // The temporary file goes whatever happens from here on.
+  struct TTempRemover {
+    const std::string& path;
+    TFileHandle& file;
+    ~TTempRemover() {
+      file.reset();
+      if (!path.empty()) DeleteFileA(path.c_str());
+    }
+  } remover{tempPath, temp};
+
+  char chunk[kDownloadChunk];
+  for (;;) {
+    if (Terminated()) return false;
+    DWORD got = 0;
+    if (!InternetReadFile(request.get(), chunk, kDownloadChunk, &got) || got == 0) break;
+    lastChunk_ = got;
+    if (static_cast<int64_t>(totalReceived_) + got > INT32_MAX) return false;
+    if (request_.ToFile) {
+      DWORD written = 0;
+      if (!WriteFile(temp.get(), chunk, got, &written, nullptr) || written != got) return false;
+    } else {
+      if (static_cast<int64_t>(totalReceived_) + got > kMaxStringDownload) return false;
+      result_.append(chunk, got);
+    }
+    totalReceived_ += static_cast<int32_t>(got);
+    if (Terminated()) return false;
+    ReportProgress();
+  }
+
+  // A body is complete when it has the announced length, or, without one, any bytes at all.
+  bool complete = hasContentLength_ ? totalReceived_ == contentLength_ : totalReceived_ > 0;
+  if (!request_.ToFile) return complete && totalReceived_ > 0;
+  temp.reset();
+  return FinishFile(tempPath, complete);
+}
+
+bool TSingleDownloaderThread::FinishFile(const std::string& temp, bool success) {
+  // A failed transfer never replaces the file already in place.
+  if (!success) return false;
+  const std::string& target = request_.FileName;
+  size_t slash = target.find_last_of("\\/");
+  if (slash != std::string::npos && slash > 0) QV_ForceDirectories(target.substr(0, slash));
+  return CopyFileA(temp.c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+// --- The component ------------------------------------------------------------------------------
+
+QM_REGISTER_CLASS(TSingleDownloader, b) {
+  b.Str("AcceptTypes", &TSingleDownloader::AcceptTypes);
+  b.Str("Agent", &TSingleDownloader::Agent);
+  b.Bool("BinaryData", &TSingleDownloader::BinaryData);
+  b.Str("URL", &TSingleDownloader::URL);
+  b.Bool("UseCache", &TSingleDownloader::UseCache);
+  b.Str("FileName", &TSingleDownloader::FileName);
+  b.Str("UserName", &TSingleDownloader::UserName);
+  b.Str("Password", &TSingleDownloader::Password);
+  b.Str("ContentType", &TSingleDownloader::ContentType);
+  b.Str("PostQuery", &TSingleDownloader::PostQuery);
+  b.Str("Referer", &TSingleDownloader::Referer);
+  b.Bool("WaitThread", &TSingleDownloader::WaitThread);
+  b.Event("OnProgress", "TOnProgressEvent", &TSingleDownloader::OnProgress);
+  b.Event("OnDoneFile", "TOnDoneFileEvent", &TSingleDownloader::OnDoneFile);
+  b.Event("OnDoneString", "TOnDoneStringEvent", &TSingleDownloader::OnDoneString);
+  b.Event("OnError", "TNotifyEvent", &TSingleDownloader::OnError);
+}
+
+TSingleDownloader::TSingleDownloader(TComponent* owner) : TComponent(owner) {
+  static ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &TSingleDownloader::WindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kWindowClass;
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  // A message-only window where the system has them (2000 and later); a hidden top-level one
+  // elsewhere.
+  window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  if (!window_)
+    window_ = CreateWindowExA(0, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+TSingleDownloader::~TSingleDownloader() {
+  *alive_ = false;
+  CancelDownload();
+  if (window_) {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);  // notifications still queued for it are dropped with it
+  }
+}
+
+LRESULT CALLBACK TSingleDownloader::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == ProgressMessage() || msg == DoneMessage()) {
+    auto* self = reinterpret_cast<TSingleDownloader*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return 0;
+    try {
+      if (msg == DoneMessage())
+        self->Completed(static_cast<uint32_t>(wp));
+      else
+        self->Progressed(static_cast<uint32_t>(wp));
+    } catch (...) {  // a handler's failure must not unwind through the system's dispatcher
+    }
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void TSingleDownloader::Start(bool toFile) {
+  if (current_) return;
+  cancelled_ = false;
+  TDownloadRequest r;
+  r.AcceptTypes = AcceptTypes;
+  r.Agent = Agent;
+  r.URL = URL;
+  r.FileName = FileName;
+  r.UserName = UserName;
+  r.Password = Password;
+  r.ContentType = ContentType;
+  r.PostQuery = PostQuery;
+  r.Referer = Referer;
+  r.BinaryData = BinaryData;
+  r.UseCache = UseCache;
+  r.ToFile = toFile;
+  auto worker = std::make_shared<TSingleDownloaderThread>(r, OnProgress, window_);
+  if (!window_ || !TSingleDownloaderThread::Start(worker)) {
+    OnError(this);  // no thread, no transfer: report it as the failure it is
+    return;
+  }
+  current_ = worker;
+  if (WaitThread) PumpUntilIdle();
+}
+
+void TSingleDownloader::PumpUntilIdle() {
+  std::shared_ptr<bool> alive = alive_;
+  const uint32_t id = current_->Id();
+  auto waiting = [&] { return *alive && current_ && current_->Id() == id; };
+  while (waiting()) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the real message loop
+        return;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      if (!waiting()) return;
+    }
+    // Sleeps until the next message instead of spinning: the worker's notifications are
+    // messages, so nothing is missed.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+}
+
+void TSingleDownloader::CancelDownload() {
+  if (!current_) return;
+  std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
+  current_.reset();
+  worker->Abandon();
+  cancelled_ = true;
+}
+
+void TSingleDownloader::Progressed(uint32_t id) {
+  if (!current_ || current_->Id() != id) return;  // abandoned: its worker no longer waits
+  std::shared_ptr<TSingleDownloaderThread> worker = current_;
+  worker->DeliverProgress();  // may destroy this component; only `worker` is used afterwards
+}
+
+void TSingleDownloader::Completed(uint32_t id) {
+  if (!current_ || current_->Id() != id) return;
+  std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
+  current_.reset();
+  // The component is idle from here on, so a handler may start the next download.
+  if (worker->Success()) {
+    if (worker->ToFile())
+      OnDoneFile(this, worker->FileName(), worker->ContentLength());
+    else
+      OnDoneString(this, worker->Result());
+  } else if (!cancelled_) {
+    OnError(this);
+  }
+}

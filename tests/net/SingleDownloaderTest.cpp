@@ -1,0 +1,545 @@
+// The downloader against a server of the test's own on 127.0.0.21:80: the request as the server
+// sees it, the outcomes of damaged and hostile answers, cancel, destruction mid-transfer and the
+// thread its events arrive on.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "HttpTestServer.h"
+#include "net/SingleDownloader.h"
+#include "support/TestSupport.h"
+
+using qmtest::THttpConnection;
+using qmtest::THttpTestServer;
+using qmtest::TScratchDir;
+using qmtest::WaitFor;
+
+namespace {
+
+const char kHost[] = "127.0.0.21";
+const char kNobody[] = "127.0.0.29";  // nothing listens here
+const std::string kBase = std::string("http://") + kHost;
+
+THttpTestServer& Server() {
+  static THttpTestServer server(kHost);
+  return server;
+}
+
+// Lets the message loop run for a while, so that late events would show.
+void Pump(DWORD ms) {
+  WaitFor([] { return false; }, ms);
+}
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+// A downloader with every event recorded.
+struct TRecorder {
+  std::unique_ptr<TSingleDownloader> dl{new TSingleDownloader(nullptr)};
+  int doneString = 0, doneFile = 0, errors = 0;
+  std::string body, file;
+  int32_t fileSize = -1;
+  TObject* doneSender = nullptr;
+  DWORD doneThread = 0;
+  struct TProgress {
+    TObject* sender;
+    int32_t total, received;
+    DWORD thread;
+  };
+  std::vector<TProgress> progress;
+
+  TRecorder() {
+    dl->OnDoneString = [this](TObject* s, const std::string& r) {
+      ++doneString;
+      body = r;
+      doneSender = s;
+      doneThread = GetCurrentThreadId();
+    };
+    dl->OnDoneFile = [this](TObject* s, const std::string& f, int32_t size) {
+      ++doneFile;
+      file = f;
+      fileSize = size;
+      doneSender = s;
+      doneThread = GetCurrentThreadId();
+    };
+    dl->OnError = [this](TObject* s) {
+      ++errors;
+      doneSender = s;
+      doneThread = GetCurrentThreadId();
+    };
+  }
+  int Events() const { return doneString + doneFile + errors; }
+  bool WaitEvents(int n, DWORD ms = 20000) {
+    return WaitFor([&] { return Events() >= n; }, ms);
+  }
+  void WithProgress() {
+    dl->OnProgress = [this](TObject* s, int32_t total, int32_t received) {
+      progress.push_back({s, total, received, GetCurrentThreadId()});
+    };
+  }
+};
+
+class SingleDownloaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Server().Listening()) << "cannot listen on " << kHost << ":80";
+    Server().ResetRelease();
+    Server().ClearRequests();
+    Server().SetHandler(nullptr);
+    OriginalTemp();
+    // The temporary files go to a folder of this test, so that leftovers can be counted.
+    SetEnvironmentVariableA("TMP", temp.Path().c_str());
+    SetEnvironmentVariableA("TEMP", temp.Path().c_str());
+  }
+  void TearDown() override {
+    Server().Release();
+    SetEnvironmentVariableA("TMP", OriginalTemp().c_str());
+    SetEnvironmentVariableA("TEMP", OriginalTemp().c_str());
+  }
+  static const std::string& OriginalTemp() {
+    static const std::string path = [] {
+      char buffer[MAX_PATH + 1] = {};
+      GetTempPathA(MAX_PATH, buffer);
+      return std::string(buffer);
+    }();
+    return path;
+  }
+  int TempFiles() {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((temp.Path() + "*").c_str(), &fd);
+    int n = 0;
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++n;
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+  }
+
+  TScratchDir temp{"dltemp"};
+  TScratchDir dir{"dl"};
+};
+
+// --- The request as the server sees it ------------------------------------------------------------
+
+TEST_F(SingleDownloaderTest, GetRequestCarriesVersionAcceptAgentRefererAndNoCacheUse) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string&) { THttpTestServer::Ok(c, "hello"); });
+  TRecorder r;
+  r.dl->URL = "HTTP://" + std::string(kHost) + "/a/b?x=1&y=%41";
+  r.dl->Agent = "QMTest/1.0";
+  r.dl->Referer = "http://referer.example/page";
+  r.dl->AcceptTypes = "text/plain";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.doneString, 1);
+  EXPECT_EQ(r.body, "hello");
+  auto requests = Server().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const std::string& q = requests[0];
+  EXPECT_EQ(q.substr(0, q.find("\r\n") + 2), "GET /a/b?x=1&y=%41 HTTP/1.0\r\n") << q;
+  EXPECT_NE(q.find("\r\nAccept: text/plain\r\n"), std::string::npos) << q;
+  EXPECT_NE(q.find("\r\nUser-Agent: QMTest/1.0\r\n"), std::string::npos) << q;
+  EXPECT_NE(q.find("\r\nReferer: http://referer.example/page\r\n"), std::string::npos) << q;
+  EXPECT_NE(q.find("\r\nHost: 127.0.0.21\r\n"), std::string::npos) << q;
+  EXPECT_EQ(q.find("Content-Type"), std::string::npos) << q;
+  EXPECT_EQ(q.substr(q.size() - 4), "\r\n\r\n") << "a GET carries no body";
+}
+
+TEST_F(SingleDownloaderTest, DefaultRequestHasNoAgentNoRefererAndAcceptsEverything) {
+  TRecorder r;
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string&) { THttpTestServer::Ok(c, "x"); });
+  r.dl->URL = kBase + "/plain";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  const std::string q = Server().Requests().at(0);
+  EXPECT_EQ(q.substr(0, q.find("\r\n")), "GET /plain HTTP/1.0");
+  EXPECT_NE(q.find("\r\nAccept: */*\r\n"), std::string::npos) << q;
+  EXPECT_EQ(q.find("Referer"), std::string::npos) << q;
+}
+
+TEST_F(SingleDownloaderTest, PostSendsTheBodyWithTheFormOrTheGivenContentType) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string&) { THttpTestServer::Ok(c, "posted"); });
+  TRecorder r;
+  r.dl->URL = kBase + "/form";
+  r.dl->PostQuery = "a=1&b=two+words";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.body, "posted");
+  r.dl->ContentType = "Content-Type: text/xml; charset=utf-8";
+  r.dl->PostQuery = "<x/>";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(2));
+
+  auto requests = Server().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const std::string& form = requests[0];
+  EXPECT_EQ(form.substr(0, form.find("\r\n")), "POST /form HTTP/1.0");
+  EXPECT_NE(form.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos) << form;
+  EXPECT_NE(form.find("\r\nContent-Length: 15\r\n"), std::string::npos) << form;
+  EXPECT_EQ(form.substr(form.find("\r\n\r\n") + 4), "a=1&b=two+words");
+  const std::string& xml = requests[1];
+  EXPECT_NE(xml.find("\r\nContent-Type: text/xml; charset=utf-8\r\n"), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("x-www-form-urlencoded"), std::string::npos) << xml;
+  EXPECT_EQ(xml.substr(xml.find("\r\n\r\n") + 4), "<x/>");
+}
+
+TEST_F(SingleDownloaderTest, WithoutUseCacheEveryDownloadReachesTheServer) {
+  std::atomic<int> served{0};
+  Server().SetHandler([&](THttpConnection& c, const std::string&, const std::string&) {
+    std::string body = "answer " + std::to_string(++served);
+    c.Answer("200 OK",
+             "Content-Length: " + std::to_string(body.size()) +
+                 "\r\nCache-Control: public, max-age=3600\r\nExpires: Thu, 01 Jan 2037 00:00:00 GMT\r\n"
+                 "Last-Modified: Mon, 01 Jan 2001 00:00:00 GMT\r\n",
+             body);
+  });
+  TRecorder r;
+  r.dl->URL = kBase + "/cacheable";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.body, "answer 1");
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(2));
+  EXPECT_EQ(r.body, "answer 2");
+  EXPECT_EQ(Server().RequestCount(), 2u);
+}
+
+// --- Outcomes -------------------------------------------------------------------------------------
+
+TEST_F(SingleDownloaderTest, BodyWithAndWithoutContentLengthArrivesWhole) {
+  const std::string data = Pattern(70000);
+  Server().SetHandler([&](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/len")
+      THttpTestServer::Ok(c, data);
+    else
+      c.Answer("200 OK", "", data);  // the end of the body is the end of the connection
+  });
+  TRecorder r;
+  r.dl->URL = kBase + "/len";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.doneString, 1);
+  EXPECT_TRUE(r.body == data);
+  EXPECT_EQ(r.doneSender, r.dl.get());
+
+  r.dl->URL = kBase + "/nolen";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(2));
+  EXPECT_EQ(r.doneString, 2);
+  EXPECT_TRUE(r.body == data);
+
+  const std::string target = dir / "sub\\deeper\\file.bin";
+  r.dl->FileName = target;
+  r.dl->DownloadToFile();  // without length, into a folder that does not exist yet
+  ASSERT_TRUE(r.WaitEvents(3));
+  EXPECT_EQ(r.doneFile, 1);
+  EXPECT_EQ(r.file, target);
+  EXPECT_EQ(r.fileSize, 0);
+  EXPECT_TRUE(qmtest::ReadAll(target) == data);
+
+  r.dl->URL = kBase + "/len";
+  qmtest::WriteAll(target, "old");
+  r.dl->DownloadToFile();
+  ASSERT_TRUE(r.WaitEvents(4));
+  EXPECT_EQ(r.doneFile, 2);
+  EXPECT_EQ(r.fileSize, 70000);
+  EXPECT_TRUE(qmtest::ReadAll(target) == data);
+  EXPECT_EQ(r.errors, 0);
+  EXPECT_EQ(TempFiles(), 0);
+}
+
+TEST_F(SingleDownloaderTest, BinaryDataRefusesAnAnswerWithoutLength) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/nolen")
+      c.Answer("200 OK", "", "data");
+    else
+      THttpTestServer::Ok(c, "data");
+  });
+  TRecorder r;
+  r.dl->BinaryData = true;
+  r.dl->URL = kBase + "/nolen";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.errors, 1);
+  r.dl->URL = kBase + "/len";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(2));
+  EXPECT_EQ(r.doneString, 1);
+  EXPECT_EQ(r.body, "data");
+}
+
+// A failed download must never replace the file already in place: partial bodies, error pages,
+// empty answers and unreachable servers all leave it as it was.
+TEST_F(SingleDownloaderTest, FailuresRaiseOnErrorAndLeaveTheTargetFileAlone) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/short")  // announces more than it sends, then closes
+      c.Answer("200 OK", "Content-Length: 5000\r\n", std::string(3000, 'p'));
+    else if (path == "/missing")
+      c.Answer("404 Not Found", "Content-Length: 9\r\n", "not found");
+    else if (path == "/broken")
+      c.Answer("500 Internal Server Error", "", "error page");
+    else if (path == "/empty")
+      c.Answer("200 OK", "Content-Length: 0\r\n", "");
+    else if (path == "/emptynolen")
+      c.Answer("200 OK", "", "");
+    else if (path == "/badlen")
+      c.Answer("200 OK", "Content-Length: 12abc\r\n", "twelve bytes");
+  });
+  const std::string target = dir / "keep.dat";
+  const char* paths[] = {"/short", "/missing", "/broken", "/emptynolen", "/badlen"};
+  int expected = 0;
+  for (const char* path : paths) {
+    for (bool toFile : {false, true}) {
+      TRecorder r;
+      qmtest::WriteAll(target, "good old content");
+      r.dl->URL = kBase + path;
+      r.dl->FileName = target;
+      toFile ? r.dl->DownloadToFile() : r.dl->DownloadToString();
+      ASSERT_TRUE(r.WaitEvents(1)) << path;
+      EXPECT_EQ(r.errors, 1) << path << (toFile ? " to file" : " to string");
+      EXPECT_EQ(r.doneSender, r.dl.get());
+      EXPECT_EQ(qmtest::ReadAll(target), "good old content") << path;
+      ++expected;
+    }
+  }
+  EXPECT_EQ(Server().RequestCount(), static_cast<size_t>(expected));
+
+  // No server at all, and an address without a path (empty server name).
+  for (std::string url : {std::string("http://") + kNobody + "/x", std::string("http://") + kHost}) {
+    for (bool toFile : {false, true}) {
+      TRecorder r;
+      r.dl->URL = url;
+      r.dl->FileName = target;
+      toFile ? r.dl->DownloadToFile() : r.dl->DownloadToString();
+      ASSERT_TRUE(r.WaitEvents(1, 30000)) << url;
+      EXPECT_EQ(r.errors, 1) << url;
+      EXPECT_EQ(qmtest::ReadAll(target), "good old content");
+    }
+  }
+
+  // An empty body: a string has nothing to deliver; a file of announced length 0 is complete.
+  TRecorder r;
+  r.dl->URL = kBase + "/empty";
+  r.dl->FileName = target;
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.errors, 1);
+  r.dl->DownloadToFile();
+  ASSERT_TRUE(r.WaitEvents(2));
+  EXPECT_EQ(r.doneFile, 1);
+  EXPECT_EQ(qmtest::ReadAll(target), "");
+  EXPECT_EQ(TempFiles(), 0);
+}
+
+TEST_F(SingleDownloaderTest, StringDownloadStopsPastSixteenMebibytes) {
+  const std::string big(static_cast<size_t>(kMaxStringDownload) + 1024 * 1024, 'b');
+  Server().SetHandler([&](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/announced")
+      THttpTestServer::Ok(c, big);
+    else
+      c.Answer("200 OK", "", big);
+  });
+  for (const char* path : {"/announced", "/unannounced"}) {
+    TRecorder r;
+    r.dl->URL = kBase + path;
+    r.dl->DownloadToString();
+    ASSERT_TRUE(r.WaitEvents(1, 60000)) << path;
+    EXPECT_EQ(r.errors, 1) << path;
+    EXPECT_EQ(r.doneString, 0) << path;
+  }
+}
+
+// --- Busy, cancel and destruction -------------------------------------------------------------------
+
+TEST_F(SingleDownloaderTest, StartingWhileBusyIsIgnoredAndTheFirstStillReports) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/slow") c.WaitRelease(10000);
+    THttpTestServer::Ok(c, path);
+  });
+  TRecorder r;
+  r.dl->URL = kBase + "/slow";
+  r.dl->DownloadToString();
+  EXPECT_TRUE(r.dl->Busy());
+  r.dl->URL = kBase + "/other";
+  r.dl->DownloadToString();
+  r.dl->DownloadToFile();
+  ASSERT_TRUE(WaitFor([] { return Server().RequestCount() >= 1; }, 10000));
+  Server().Release();
+  ASSERT_TRUE(r.WaitEvents(1));
+  Pump(300);
+  EXPECT_EQ(r.Events(), 1);
+  EXPECT_EQ(r.body, "/slow");
+  EXPECT_EQ(Server().RequestCount(), 1u);
+  EXPECT_FALSE(r.dl->Busy());
+}
+
+TEST_F(SingleDownloaderTest, CancelThenStartAgainReportsOnlyTheNewTransfer) {
+  const std::string target = dir / "cancel.dat";
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/stall") {
+      c.Send("HTTP/1.0 200 OK\r\nContent-Length: 4000\r\n\r\n" + std::string(2000, 's'));
+      c.WaitRelease(10000);
+      c.Send(std::string(2000, 's'));
+      return;
+    }
+    THttpTestServer::Ok(c, "fresh");
+  });
+  qmtest::WriteAll(target, "untouched");
+  TRecorder r;
+  r.WithProgress();
+  r.dl->URL = kBase + "/stall";
+  r.dl->FileName = target;
+  r.dl->DownloadToFile();
+  ASSERT_TRUE(WaitFor([&] { return !r.progress.empty(); }, 10000));
+  r.dl->CancelDownload();
+  EXPECT_FALSE(r.dl->Busy());
+  r.dl->CancelDownload();  // idle: nothing happens
+  size_t progressAtCancel = r.progress.size();
+
+  r.dl->URL = kBase + "/fresh";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  EXPECT_EQ(r.doneString, 1);
+  EXPECT_EQ(r.body, "fresh");
+
+  // The abandoned transfer now ends; it must report nothing and leave the file alone.
+  Server().Release();
+  ASSERT_TRUE(WaitFor([] { return Server().Finished() >= 2; }, 10000));
+  Pump(500);
+  EXPECT_EQ(r.Events(), 1);
+  EXPECT_EQ(r.errors, 0);
+  for (size_t i = progressAtCancel; i < r.progress.size(); ++i)
+    EXPECT_NE(r.progress[i].total, 4000) << "progress of the cancelled transfer after the cancel";
+  EXPECT_EQ(qmtest::ReadAll(target), "untouched");
+  EXPECT_TRUE(WaitFor([&] { return TempFiles() == 0; }, 5000));
+}
+
+TEST_F(SingleDownloaderTest, DestroyingTheComponentMidTransferEndsQuietly) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string&) {
+    c.Send("HTTP/1.0 200 OK\r\nContent-Length: 3000\r\n\r\n" + std::string(1500, 'd'));
+    c.WaitRelease(10000);
+    c.Send(std::string(1500, 'd'));
+  });
+  const std::string target = dir / "destroyed.dat";
+  int events = 0;
+  {
+    auto dl = std::make_unique<TSingleDownloader>(nullptr);
+    dl->URL = kBase + "/stall";
+    dl->FileName = target;
+    dl->OnProgress = [&](TObject*, int32_t, int32_t) { ++events; };
+    dl->OnDoneFile = [&](TObject*, const std::string&, int32_t) { ++events; };
+    dl->OnError = [&](TObject*) { ++events; };
+    dl->DownloadToFile();
+    ASSERT_TRUE(WaitFor([&] { return events > 0; }, 10000));  // the first chunk arrived
+    dl.reset();
+  }
+  int eventsAtDestruction = events;
+  // Destroyed from inside its own progress handler, too.
+  TSingleDownloader* inner = new TSingleDownloader(nullptr);
+  inner->URL = kBase + "/stall";
+  inner->OnProgress = [&](TObject*, int32_t, int32_t) {
+    ++events;
+    delete inner;
+    inner = nullptr;
+  };
+  inner->OnError = [&](TObject*) { ++events; };
+  inner->DownloadToString();
+  ASSERT_TRUE(WaitFor([&] { return inner == nullptr; }, 10000));
+  int eventsAtSecond = events;
+
+  Server().Release();
+  ASSERT_TRUE(WaitFor([] { return Server().Finished() >= 2; }, 10000));
+  Pump(500);
+  EXPECT_EQ(eventsAtSecond, eventsAtDestruction + 1);
+  EXPECT_EQ(events, eventsAtSecond);
+  EXPECT_FALSE(qmtest::Exists(target));
+  EXPECT_TRUE(WaitFor([&] { return TempFiles() == 0; }, 5000));
+}
+
+// --- Events on the user-interface thread -----------------------------------------------------------
+
+TEST_F(SingleDownloaderTest, ProgressPerChunkOnTheUserInterfaceThread) {
+  const std::string data = Pattern(5000);
+  Server().SetHandler([&](THttpConnection& c, const std::string&, const std::string&) {
+    // Sent in pieces with pauses, so that the reads really come in chunks.
+    c.Send("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n");
+    for (size_t at = 0; at < data.size(); at += 1000) {
+      c.Send(data.substr(at, 1000));
+      Sleep(20);
+    }
+  });
+  TRecorder r;
+  r.WithProgress();
+  r.dl->URL = kBase + "/chunks";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(r.WaitEvents(1));
+  ASSERT_EQ(r.doneString, 1);
+  EXPECT_TRUE(r.body == data);
+  EXPECT_EQ(r.doneThread, GetCurrentThreadId());
+  ASSERT_GE(r.progress.size(), 5u);  // at most 1025 bytes a chunk
+  int32_t last = 0;
+  for (const auto& p : r.progress) {
+    EXPECT_EQ(p.thread, GetCurrentThreadId());
+    EXPECT_EQ(p.total, 5000);
+    EXPECT_GT(p.received, last);
+    EXPECT_LE(p.received - last, 1025);
+    EXPECT_NE(p.sender, nullptr);
+    EXPECT_NE(p.sender, static_cast<TObject*>(r.dl.get())) << "progress comes from the worker";
+    last = p.received;
+  }
+  EXPECT_EQ(last, 5000);
+}
+
+TEST_F(SingleDownloaderTest, WaitThreadReturnsOnlyAfterTheOutcome) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string&) {
+    Sleep(200);
+    THttpTestServer::Ok(c, "waited");
+  });
+  const std::string target = dir / "waited.txt";
+  TRecorder r;
+  r.dl->WaitThread = true;
+  r.dl->URL = kBase + "/wait";
+  r.dl->DownloadToString();
+  EXPECT_EQ(r.doneString, 1);
+  EXPECT_EQ(r.body, "waited");
+  r.dl->FileName = target;
+  r.dl->DownloadToFile();
+  EXPECT_EQ(r.doneFile, 1);
+  EXPECT_EQ(qmtest::ReadAll(target), "waited");
+  EXPECT_FALSE(r.dl->Busy());
+}
+
+TEST_F(SingleDownloaderTest, AHandlerMayStartTheNextDownload) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) { THttpTestServer::Ok(c, path); });
+  TRecorder r;
+  std::vector<std::string> bodies;
+  r.dl->OnDoneString = [&](TObject*, const std::string& body) {
+    bodies.push_back(body);
+    if (bodies.size() == 1) {
+      r.dl->URL = kBase + "/second";
+      r.dl->DownloadToString();
+    }
+  };
+  r.dl->URL = kBase + "/first";
+  r.dl->DownloadToString();
+  ASSERT_TRUE(WaitFor([&] { return bodies.size() == 2; }, 20000));
+  EXPECT_EQ(bodies, (std::vector<std::string>{"/first", "/second"}));
+}
+
+TEST_F(SingleDownloaderTest, PublishedPropertiesInDeclaredOrderWithDefaults) {
+  TSingleDownloader dl(nullptr);
+  std::vector<std::string> names;
+  for (const TPropInfo* p : TSingleDownloader::StaticClass().Properties())
+    if (p->Index >= 0) names.push_back(p->Name);
+  std::vector<std::string> own(names.end() - 16, names.end());
+  EXPECT_EQ(own, (std::vector<std::string>{"AcceptTypes", "Agent", "BinaryData", "URL", "UseCache", "FileName",
+                                           "UserName", "Password", "ContentType", "PostQuery", "Referer",
+                                           "WaitThread", "OnProgress", "OnDoneFile", "OnDoneString", "OnError"}));
+  EXPECT_EQ(GetStrProp(&dl, "AcceptTypes"), "*/*");
+  EXPECT_EQ(GetOrdProp(&dl, "UseCache"), 0);
+}
+
+}  // namespace

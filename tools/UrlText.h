@@ -1,0 +1,83 @@
+// Addresses and queries as text: form encoding, the installation query, version packing, query
+// parsing, the downloader's address split and browser command lines. No window handles, no files,
+// no clock: every input is passed in, so the functions test in milliseconds and can be fuzzed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace urltext {
+
+// Form encoding of one value: letters, digits and * @ . _ - $ ! ' ( ) pass, a blank becomes "+",
+// every other byte "%XX" (upper-case hexadecimal).
+std::string UrlEncode(const std::string& text);
+// Reverses the form encoding: "+" is a blank, "%XX" a byte, "%%" a "%". False (and `out`
+// unchanged) when a "%" is followed by neither "%" nor two hexadecimal digits.
+bool UrlDecode(const std::string& text, std::string* out);
+// Every byte as two upper-case hexadecimal digits, high half first.
+std::string HexEncode(const std::string& text);
+// "a.b.c.d" (anything after the first blank ignored) packed as a<<24 | b<<16 | c<<8 | d, each
+// piece kept to eight bits; 0 unless there are exactly four pieces.
+uint32_t VersionToInt(const std::string& text);
+// Joins an address and a query with "?" or "&" as the address needs.
+std::string AppendQuery(const std::string& address, const std::string& query);
+
+// Name=value pairs in first-appearance order; names compare without regard to ASCII case.
+struct TQueryPairs {
+  std::vector<std::pair<std::string, std::string>> Items;
+  // The value of `name`, empty when absent.
+  std::string Value(const std::string& name) const;
+  // Sets `name` to `value`; an empty value removes the name.
+  void Set(const std::string& name, const std::string& value);
+  // The pairs as "name=value" lines.
+  std::vector<std::string> Lines() const;
+};
+// The pairs after the "?" (and after a following ":" as in "wcme:PAGE=x"), split at "&".
+// With `decode`, values are form-decoded and an item that cannot be decoded is skipped.
+void ParseQuery(const std::string& address, TQueryPairs* pairs, bool decode);
+
+// Case-insensitive ASCII helpers shared by the callers of this unit.
+bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+bool SameTextNoCase(const std::string& a, const std::string& b);
+// Replaces every occurrence of `what` (ASCII case ignored) by `with`, in one pass.
+std::string ReplaceAllNoCase(const std::string& text, const std::string& what, const std::string& with);
+// Whether the text holds anything besides blanks and control characters.
+bool HasVisibleText(const std::string& text);
+
+// The downloader's address split: an optional leading "http://" (any case) is dropped; the server
+// is the text before the first "/", the object the rest from that "/" on. Without any "/", the
+// server is empty and the object is the whole remaining text. No port or scheme is interpreted.
+void SplitDownloadAddress(const std::string& url, std::string* server, std::string* object);
+
+// An address made safe for a command line: double quotes and control characters (0-31, 127)
+// become "%XX", so the address can neither end its quoted argument nor add lines or arguments.
+std::string EscapeForCommandLine(const std::string& url);
+// The browser command line for `url` (already escaped): every "%1" of the registered command is
+// replaced by it in one pass, or, without "%1", two blanks and the address in double quotes are
+// appended.
+std::string BrowserCommandLine(const std::string& command, const std::string& url);
+
+// Everything the installation query describes, gathered by the caller.
+struct TQueryInputs {
+  int Second = 0;       // of the current local time, 0-59
+  int Millisecond = 0;  // 0-999
+  std::string Pid;        // "App.PID"
+  std::string MagicWord;  // "App.MagicWord", sent when Pid is empty
+  std::string Language;
+  int64_t InstallAgeDays = 0;
+  int64_t RunTimes = 0;
+  std::string AppVer;  // "a.b.c.d"
+  int64_t SubVer = 0;
+  unsigned WinMajor = 0, WinMinor = 0;
+  std::string ServicePack;
+  unsigned SystemLangId = 0;
+  std::string Channel;  // the raw "CHL" registry value
+};
+// The last path element of a channel value, double quotes removed: the text after its last "\"
+// or ":".
+std::string ChannelName(const std::string& raw);
+// "sszzz&PID=...&LANG=...&DAY=...&RUNTIME=...&VER=...&SVER=...&WVER=...&WLANG=...&CHL=...".
+std::string BuildQueryParams(const TQueryInputs& in);
+
+}  // namespace urltext
