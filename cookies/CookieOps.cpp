@@ -111,7 +111,10 @@ void CollectFilesOfDomain(const std::string& folder, const std::string& domain,
 void DeleteCookieIndexEntries(const std::string& domain) {
   std::vector<std::string> urls;
   DWORD size = 0;
-  FindFirstUrlCacheEntryA("cookie:", nullptr, &size);
+  if (HANDLE probe = FindFirstUrlCacheEntryA("cookie:", nullptr, &size)) {
+    FindCloseUrlCache(probe);  // no system answers a size probe with a handle; never leak one
+    return;
+  }
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return;
   std::vector<char> buffer(size);
   auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
