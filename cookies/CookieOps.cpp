@@ -93,11 +93,19 @@ void CollectFiles(const std::string& pattern, TFileList* files) {
   ForEachFile(pattern, [files](const std::string& path, const WIN32_FIND_DATAA&) { files->Add(path); });
 }
 
+// Cookie files only: the ".txt" patterns must not take other files found by their short names.
+void CollectCookieFiles(const std::string& pattern, TFileList* files) {
+  ForEachFile(pattern, [files](const std::string& path, const WIN32_FIND_DATAA& data) {
+    if (cookierules::IsCookieFileName(data.cFileName)) files->Add(path);
+  });
+}
+
 // Every ".txt" file of the folder holding a record of the domain or a sub-domain: cookie files
 // named without the site (at random, as newer stores do) are only found this way.
 void CollectFilesOfDomain(const std::string& folder, const std::string& domain,
                           TFileList* files) {
   ForEachFile(folder + "\\*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
+    if (!cookierules::IsCookieFileName(data.cFileName)) return;
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > kMaxCookieFileSize) return;
     std::string text;
     if (QV_ReadFileText(path, &text) && cookierules::CookieFileMatchesDomain(text, domain))
@@ -200,7 +208,7 @@ bool ClearIECookies() {
     const std::vector<std::string> folders = CookieFolders();
     if (folders.empty()) return false;
     TFileList files;
-    for (const std::string& folder : folders) CollectFiles(folder + "\\*.txt", &files);
+    for (const std::string& folder : folders) CollectCookieFiles(folder + "\\*.txt", &files);
     DeleteCookieIndexEntries(std::string());
     return DeleteFileList(files.Files());
   } catch (const std::exception&) {
@@ -218,7 +226,7 @@ TCookieResult ClearIECookiesOfSite(const std::string& domain) {
     const std::string matchDomain = cookierules::MatchDomainOf(domain);
     TFileList files;
     for (const std::string& folder : folders) {
-      CollectFiles(folder + "\\*" + site + "*.txt", &files);
+      CollectCookieFiles(folder + "\\*" + site + "*.txt", &files);
       CollectFilesOfDomain(folder, matchDomain, &files);
     }
     DeleteCookieIndexEntries(matchDomain);

@@ -101,6 +101,10 @@ bool CookieFileMatchesDomain(const std::string& text, const std::string& domain)
   return false;
 }
 
+bool IsCookieFileName(const std::string& name) {
+  return name.size() >= 4 && EqualNoCase(name, name.size() - 4, ".txt");
+}
+
 std::string CookieIndexHost(const std::string& sourceUrl) {
   if (!StartsWithNoCase(sourceUrl, "cookie:")) return std::string();
   const size_t at = sourceUrl.find('@');

@@ -35,6 +35,10 @@ std::vector<std::string> CookieFileHosts(const std::string& text);
 // Whether any record of the cookie file text carries a host that matches the domain.
 bool CookieFileMatchesDomain(const std::string& text, const std::string& domain);
 
+// Whether a file name is that of a cookie file: it ends with ".txt" (any letter case). Wildcard
+// searches also match through 8.3 short names, so "*.txt" finds "notes.txt2" as well.
+bool IsCookieFileName(const std::string& name);
+
 // The host of a cookie entry of the WinInet cache index ("Cookie:user@host/path"): the text
 // between the first "@" and the next "/"; empty when the name is not of that form.
 std::string CookieIndexHost(const std::string& sourceUrl);

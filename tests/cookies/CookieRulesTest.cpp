@@ -100,6 +100,12 @@ TEST(CookieRules, CookieFileRecords) {
   }
 }
 
+TEST(CookieRules, CookieFileNames) {
+  for (const char* name : {"user@example[1].txt", "CM89HDI5.TXT", ".txt", "a.Txt"}) EXPECT_TRUE(IsCookieFileName(name)) << name;
+  for (const char* name : {"notes.txt2", "index.dat", "txt", "a.tx", "", "a.txt.bak"})
+    EXPECT_FALSE(IsCookieFileName(name)) << name;
+}
+
 TEST(CookieRules, CookieIndexHost) {
   EXPECT_EQ(CookieIndexHost("Cookie:user@example.com/"), "example.com");
   EXPECT_EQ(CookieIndexHost("cookie:root@forum.example.com/path/x"), "forum.example.com");
