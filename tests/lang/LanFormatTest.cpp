@@ -148,3 +148,54 @@ TEST(LanFormat, OddHeadersAndManyKeysStayFindable) {
   big.Clear();
   EXPECT_EQ(Get(big, "S", "key1"), "<missing:<untouched>>");
 }
+
+namespace {
+
+// The rules read literally, without an index: the later section of a name, the later key line.
+bool ReferenceFind(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
+  bool inWanted = false, found = false;
+  for (const std::string& line : LanSplitLines(LanTextFromBytes(text))) {
+    std::string_view t = LanTrim(line);
+    if (t.empty() || t[0] == ';') continue;
+    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+      inWanted = LanSameText(LanTrim(t.substr(1, t.size() - 2)), section);
+      if (inWanted) found = false;  // a later section of the name replaces the earlier one
+      continue;
+    }
+    size_t eq = t.find('=');
+    if (inWanted && eq != std::string_view::npos && LanSameText(LanTrim(t.substr(0, eq)), key)) {
+      *value = LanDecodeValue(LanTrim(t.substr(eq + 1)));
+      found = true;
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+TEST(LanFormat, IndexAgreesWithTheRulesReadLiterallyOnRandomTexts) {
+  const char* const pieces[] = {"[a]", "[A]", "[ b ]", "[]", "[", "]", "k", "K", "j", "=", "==", " ", "\t",
+                                "\r\n", "\n", "\r", ";", "<br>", "<SP>", "x", "\0", "[a", "b]"};
+  const char* const sections[] = {"a", "b", "", "[a", "c"};
+  const char* const keys[] = {"k", "j", "kk", "", "k=", "jk"};
+  uint32_t seed = 7;
+  auto next = [&seed]() { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = next() % 40; n > 0; --n) {
+      const char* p = pieces[next() % (sizeof pieces / sizeof pieces[0])];
+      text += *p ? std::string(p) : std::string(1, '\0');
+    }
+    TLanIndex index;
+    index.AddText(LanTextFromBytes(text));
+    for (const char* s : sections)
+      for (const char* k : keys) {
+        std::string expected, actual;
+        bool want = ReferenceFind(text, s, k, &expected);
+        ASSERT_EQ(index.Find(s, k, &actual), want) << "text: " << text << " section " << s << " key " << k;
+        if (want) {
+          ASSERT_EQ(actual, expected) << "text: " << text;
+        }
+      }
+  }
+}
