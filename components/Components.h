@@ -183,11 +183,26 @@ bool IsStringKind(TTypeKind kind);  // tkSString, tkLString, tkWString
 using TValue = std::variant<std::monostate, int64_t, bool, double, std::string, std::wstring,
                             TObject*, TMethodValue>;
 
+// A class named lazily: a class's table may name the class itself (a TPart linking to a
+// TPart), so the info is looked up on use rather than while the table is being built.
+class TClassRef {
+ public:
+  TClassRef() = default;
+  explicit TClassRef(const TClassInfo& (*fn)()) : fn_(fn) {}
+  const TClassInfo* get() const { return fn_ ? &fn_() : nullptr; }
+  operator const TClassInfo*() const { return get(); }  // NOLINT: reads like a pointer
+  const TClassInfo& operator*() const { return fn_(); }
+  const TClassInfo* operator->() const { return get(); }
+
+ private:
+  const TClassInfo& (*fn_)() = nullptr;
+};
+
 struct TPropInfo {
   std::string Name;
   TTypeKind Kind = TTypeKind::tkUnknown;
   std::string TypeName;                  // declared type: "string", "TStrings", "TNotifyEvent"
-  const TClassInfo* ClassType = nullptr; // tkClass: the declared class
+  TClassRef ClassType;                   // tkClass: the declared class
   std::vector<std::string> EnumNames;    // tkEnumeration and tkSet: names by ordinal
   std::type_index Signature = typeid(void);  // tkMethod: the std::function type of the event
   int Index = 0;                         // position in declared order, base class first
@@ -208,7 +223,7 @@ struct TMethodInfo {
 // A published component field of a form, set by the loader to the component of that name.
 struct TFieldInfo {
   std::string Name;
-  const TClassInfo* ClassType = nullptr;
+  TClassRef ClassType;
   std::function<void(TObject* self, TComponent* value)> Set;
   std::function<TComponent*(const TObject* self)> Get;
 };
@@ -491,6 +506,10 @@ class TClassBuilder {
     return Add<int64_t>(name, TTypeKind::tkInteger, typeName, g, s);
   }
   template <typename G, typename S = std::nullptr_t>
+  TClassBuilder& Int64(const char* name, G g, S s = nullptr, const char* typeName = "Int64") {
+    return Add<int64_t>(name, TTypeKind::tkInt64, typeName, g, s);
+  }
+  template <typename G, typename S = std::nullptr_t>
   TClassBuilder& Bool(const char* name, G g, S s = nullptr) {
     return Add<bool>(name, TTypeKind::tkBool, "Boolean", g, s);
   }
@@ -524,7 +543,7 @@ class TClassBuilder {
   template <typename T, typename G, typename S = std::nullptr_t>
   TClassBuilder& Object(const char* name, const char* typeName, G g, S s = nullptr) {
     TPropInfo p = Base(name, TTypeKind::tkClass, typeName);
-    p.ClassType = &T::StaticClass();
+    p.ClassType = TClassRef(&T::StaticClass);
     p.Get = [g](const TObject* o) -> TValue {
       return TValue(static_cast<TObject*>(qm_detail::InvokeGet<C, T*>(static_cast<const C*>(o), g)));
     };
@@ -543,7 +562,7 @@ class TClassBuilder {
   template <typename T, typename G>
   TClassBuilder& SubObject(const char* name, const char* typeName, G g) {
     TPropInfo p = Base(name, TTypeKind::tkClass, typeName);
-    p.ClassType = &T::StaticClass();
+    p.ClassType = TClassRef(&T::StaticClass);
     p.Get = [g](const TObject* o) -> TValue {
       return TValue(static_cast<TObject*>(qm_detail::InvokeGet<C, T*>(static_cast<const C*>(o), g)));
     };
@@ -580,7 +599,7 @@ class TClassBuilder {
   TClassBuilder& Field(const char* name, T* C::*field) {
     TFieldInfo f;
     f.Name = name;
-    f.ClassType = &T::StaticClass();
+    f.ClassType = TClassRef(&T::StaticClass);
     f.Set = [field](TObject* self, TComponent* v) { static_cast<C*>(self)->*field = dynamic_cast<T*>(v); };
     f.Get = [field](const TObject* self) -> TComponent* { return static_cast<const C*>(self)->*field; };
     info_.OwnFields.push_back(std::move(f));
