@@ -1,34 +1,7 @@
-// Entry point. Provisional until the start-up sequence lands: reads the settings (counting the
-// start) and shows an empty main window.
+// Entry point: the run procedure does everything; the process ends when it returns.
 #include <windows.h>
 
-#include "framework/CLSettings.h"
+#include "app/CLMain.h"
+#include "app/ProvisionalMainForm.h"
 
-static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcA(wnd, msg, wp, lp);
-}
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  GetSettings();
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = MainWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = "TfrmMain";
-  RegisterClassA(&wc);
-  HWND wnd = CreateWindowA("TfrmMain", "Quillmoor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                           480, 320, nullptr, nullptr, instance, nullptr);
-  ShowWindow(wnd, show);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  FreeSettings();
-  return 0;
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(&frmMain); }

@@ -1,8 +1,37 @@
 #include "framework/CLEngine.h"
 
-#include "framework/IniText.h"
+#include <cstdlib>
 
-TCLEngine* GetEngine() { return nullptr; }
+#include "framework/CLSettings.h"
+#include "framework/IniText.h"
+#include "lang/CLMultiLang.h"
+
+const char* const kMsgGetAppID = "CL GetAppID";
+const char* const kMsgCloseApp = "CL CloseApp";
+const char* const kMsgInitPost = "CL InitPost";
+const char* const kMsgCmdParam = "CL CmdParam";
+const char* const kMsgIfBusy = "CL IfBusy";
+
+namespace {
+TCLEngine* gEngine = nullptr;
+enum { kGetAppID, kCloseApp, kInitPost, kCmdParam, kIfBusy };
+
+// An elevated first instance on Vista would not hear a normal second start: the filter lets
+// the instance messages through. Looked up by name, since older systems have no such call.
+void AllowInstanceMessages(const UINT* msgs) {
+  using TChangeFilter = BOOL(WINAPI*)(UINT, DWORD);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  auto change = user32 ? reinterpret_cast<TChangeFilter>(
+                             reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")))
+                       : nullptr;
+  if (!change) return;
+  const DWORD kAdd = 1;  // MSGFLT_ADD
+  for (int i = 0; i < 5; ++i) change(msgs[i], kAdd);
+  change(WM_COPYDATA, kAdd);
+}
+}  // namespace
+
+TCLEngine* GetEngine() { return gEngine; }
 
 bool FindNameValue(const std::vector<std::string>& lines, const std::string& key, std::string* value) {
   for (const std::string& line : lines) {
@@ -16,5 +45,188 @@ bool FindNameValue(const std::vector<std::string>& lines, const std::string& key
   return false;
 }
 
-bool EngineSettingOverwrite(const std::string& /*key*/, std::string* /*value*/) { return false; }
-bool EngineSettingDefault(const std::string& /*key*/, std::string* /*value*/) { return false; }
+bool EngineSettingOverwrite(const std::string& key, std::string* value) {
+  return gEngine && FindNameValue(gEngine->SettingOverwrite()->Lines(), key, value);
+}
+
+bool EngineSettingDefault(const std::string& key, std::string* value) {
+  return gEngine && FindNameValue(gEngine->SettingDefault()->Lines(), key, value);
+}
+
+std::vector<std::string> CommandLineArgs() {
+  std::vector<std::string> args;
+  for (int i = 1; i < __argc; ++i) args.push_back(__argv[i] ? __argv[i] : "");
+  return args;
+}
+
+bool FirstArgIsText(const std::vector<std::string>& args) {
+  return !args.empty() && !args[0].empty() && args[0][0] != '-' && args[0][0] != '/';
+}
+
+QM_REGISTER_CLASS(TCLEngine, b) {
+  b.Object<TComponent>("SkinData", "TskSkinData", &TCLEngine::SkinData, &TCLEngine::SetSkinData);
+  b.Object<TComponent>("SkinMenuItem", "TMenuItem", &TCLEngine::SkinMenuItem, &TCLEngine::SetSkinMenuItem);
+  b.Event("OnSkinChanged", "TNotifyEvent", &TCLEngine::OnSkinChanged);
+  b.Object<TCLMultiLangData>("LanguageData", "TCLMultiLangData", &TCLEngine::LanguageData,
+                             &TCLEngine::SetLanguageData);
+  b.Object<TComponent>("LanguageMenuItem", "TMenuItem", &TCLEngine::LanguageMenuItem,
+                       &TCLEngine::SetLanguageMenuItem);
+  b.Event("OnLanguageChanged", "TNotifyEvent", &TCLEngine::OnLanguageChanged);
+  b.Object<TStrings>("SettingOverwrite", "TStrings", &TCLEngine::SettingOverwrite, &TCLEngine::SetSettingOverwrite);
+  b.Object<TStrings>("SettingDefault", "TStrings", &TCLEngine::SettingDefault, &TCLEngine::SetSettingDefault);
+  b.Int("ParentHWND", &TCLEngine::ParentHWND, nullptr, "Cardinal");
+  b.Event("OnCmdFile", "TOnCmdFile", &TCLEngine::OnCmdFile);
+  b.Event("OnTitleChange", "TNotifyEvent", &TCLEngine::OnTitleChange);
+  b.Bool("TitleIncludeVer", &TCLEngine::TitleIncludeVer, &TCLEngine::SetTitleIncludeVer);
+  b.Bool("InternalMode", &TCLEngine::InternalMode);
+}
+
+TCLEngine::TCLEngine(TComponent* owner) : TComponent(owner) {
+  static const char* const names[5] = {kMsgGetAppID, kMsgCloseApp, kMsgInitPost, kMsgCmdParam, kMsgIfBusy};
+  for (int i = 0; i < 5; ++i) msgs_[i] = RegisterWindowMessageA(names[i]);
+  AllowInstanceMessages(msgs_);
+  ownerForm_ = dynamic_cast<TCustomForm*>(owner);
+  if (!ownerForm_) {
+    // The component base already took the engine into its owner; give it back before failing.
+    if (owner) owner->RemoveComponent(this);
+    throw EInvalidCast();
+  }
+  oldWndProc_ = ownerForm_->WindowProc;
+  if (!Designing()) ownerForm_->WindowProc = [this](TMessage& m) { EngineWndProc(m); };
+  settingOverwrite_ = std::make_unique<TStringList>();
+  settingDefault_ = std::make_unique<TStringList>(std::vector<std::string>{"Path.Skins=skins", "Path.Languages=lang"});
+  if (!gEngine) gEngine = this;
+}
+
+TCLEngine::~TCLEngine() {
+  // From here on the settings store sees no key lists.
+  if (gEngine == this) gEngine = nullptr;
+  if (!Designing() && ownerForm_ && oldWndProc_) ownerForm_->WindowProc = oldWndProc_;
+}
+
+void TCLEngine::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  if (op != TOperation::opRemove) return;
+  if (c == skinData_) skinData_ = nullptr;
+  if (c == skinMenuItem_) skinMenuItem_ = nullptr;
+  if (c == languageData_) languageData_ = nullptr;
+  if (c == languageMenuItem_) languageMenuItem_ = nullptr;
+  if (c == ownerForm_) ownerForm_ = nullptr;
+}
+
+void TCLEngine::SetLanguageData(TCLMultiLangData* d) {
+  if (d == languageData_) return;
+  if (languageData_) RemoveFreeNotification(languageData_);
+  languageData_ = d;
+  if (d) FreeNotification(d);
+}
+
+void TCLEngine::SetTitleIncludeVer(bool value) {
+  titleIncludeVer_ = value;
+  // The stored value arrives before the window is complete: composing waits for the
+  // post-start work then.
+  if (!Loading()) UpdateTitle();
+}
+
+void TCLEngine::Loaded() {
+  TComponent::Loaded();
+  if (Designing()) return;
+  loading_ = true;
+  try {
+    if (InitSkinHook) InitSkinHook(this);
+    if (InitLanguageHook) InitLanguageHook(this);
+  } catch (...) {
+    loading_ = false;
+    throw;  // no "CL InitPost" then: the post-start work never runs
+  }
+  loading_ = false;
+  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kInitPost], 0, 0);
+}
+
+void TCLEngine::EngineWndProc(TMessage& m) {
+  if (m.Msg == msgs_[kGetAppID]) {
+    m.Result = GetSettings()->ReadInteger("App.ID");
+  } else if (m.Msg == msgs_[kCloseApp]) {
+    Application()->Terminate();
+    m.Result = 0;
+  } else if (m.Msg == msgs_[kInitPost]) {
+    PostStartWork();
+    m.Result = 0;
+  } else if (m.Msg == msgs_[kIfBusy]) {
+    m.Result = initPending_ ? 1 : 0;
+  } else if (m.Msg == WM_COPYDATA && m.LParam) {
+    HandleCopyData(m);
+  } else if (m.Msg == msgs_[kCmdParam] && OnCmdFile.Assigned()) {
+    OnCmdFile(commandText_);
+    m.Result = 0;
+  } else if (oldWndProc_) {
+    oldWndProc_(m);
+  }
+}
+
+// The text is copied and handed on through a posted message, so the sending instance is
+// released before any handler runs.
+void TCLEngine::HandleCopyData(TMessage& m) {
+  const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(m.LParam);
+  if (record->cbData > 0 && record->lpData)
+    commandText_.assign(static_cast<const char*>(record->lpData), record->cbData);
+  else
+    commandText_.clear();
+  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
+  m.Result = 0;
+}
+
+void TCLEngine::CommandLineStep() {
+  std::vector<std::string> args = CommandLineArgs();
+  if (!FirstArgIsText(args)) return;
+  commandText_ = args[0];
+  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
+}
+
+void TCLEngine::PostStartWork() {
+  OnLanguageChanged(this);
+  OnSkinChanged(this);
+  UpdateTitle();
+  if (GetSettings()->ReadBool("Update.BeginAuto") && AutoCheckUpdateHook) AutoCheckUpdateHook(this);
+  CommandLineStep();
+  initPending_ = false;
+}
+
+void TCLEngine::UpdateTitle() {
+  if (Designing()) return;
+  TCLEngine* engine = GetEngine() ? GetEngine() : this;
+  std::string t = engine->GetApplicationName();
+  if (titleIncludeVer_) t += "  " + GetSettings()->ReadString("App.Ver");
+  title_ = t;
+  if (GetSettings()->ReadBool("App.NoAutoTitle")) return;
+  Application()->SetTitle(t);
+  if (ownerForm_) ownerForm_->SetCaption(t);
+  OnTitleChange(this);
+}
+
+std::string TCLEngine::GetApplicationName() const {
+  if (languageData_) {
+    std::string name;
+    languageData_->GetAppName(name);
+    if (!name.empty()) return name;
+  }
+  return GetSettings()->ReadString("App.Name");
+}
+
+std::string TCLEngine::GetResString(const std::string& section, const std::string& key) const {
+  if (!languageData_) return std::string();
+  std::string value;
+  if (!languageData_->FindText(section, "", key, value)) return std::string();
+  return value;
+}
+
+std::string TCLEngine::GetResText(const std::string& key, bool isLibRes) {
+  TCLEngine* engine = GetEngine();
+  std::string text = engine ? (isLibRes ? engine->GetLibRes(key) : engine->GetAppRes(key)) : std::string();
+  if (text.empty()) text = (isLibRes ? "[LibRes]" : "[AppRes]") + key;
+  return text;
+}
+
+void TCLEngine::MergeResSection(const std::string& section, TStrings* strings) const {
+  if (languageData_) languageData_->FillSection(section, strings);
+}

@@ -302,3 +302,52 @@ bool QV_CreateProcess(const std::string& exe, const std::string& parameters, boo
                       DWORD timeoutMs) {
   return QV_CreateProcessEx(exe, parameters, hideAndWait, timeoutMs, hideAndWait);
 }
+
+// --- Single instance and foreground (start-up) ---------------------------------------------------
+
+bool QV_CreateInstanceMutex(const std::string& name) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  DWORD err = GetLastError();
+  if (mutex && err == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return false;
+  }
+  // Held until the process ends: the system releases it then, which is what tells a later
+  // start that this instance is gone.
+  (void)mutex;
+  return true;
+}
+
+bool QV_ForceForegroundWindow(HWND wnd) {
+  if (IsIconic(wnd)) ShowWindow(wnd, SW_RESTORE);
+  ShowWindow(wnd, SW_SHOW);
+  if (GetForegroundWindow() == wnd) return true;
+  OSVERSIONINFOA v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  GetVersionExA(&v);
+  bool lockedForeground =
+      (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion > 4) ||
+      (v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
+       (v.dwMajorVersion > 4 || (v.dwMajorVersion == 4 && v.dwMinorVersion > 0)));
+  if (lockedForeground) {
+    DWORD windowThread = GetWindowThreadProcessId(wnd, nullptr);
+    DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    if (AttachThreadInput(windowThread, foregroundThread, TRUE)) {
+      BringWindowToTop(wnd);
+      SetForegroundWindow(wnd);
+      AttachThreadInput(windowThread, foregroundThread, FALSE);
+    } else {
+      DWORD timeout = 0;
+      SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
+      SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, SPIF_SENDCHANGE);
+      BringWindowToTop(wnd);
+      SetForegroundWindow(wnd);
+      SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<UINT_PTR>(timeout)),
+                            SPIF_SENDCHANGE);
+    }
+  } else {
+    BringWindowToTop(wnd);
+    SetForegroundWindow(wnd);
+  }
+  return GetForegroundWindow() == wnd;
+}

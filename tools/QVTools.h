@@ -90,3 +90,13 @@ bool QV_CreateProcessEx(const std::string& exe, const std::string& parameters, b
 // QV_CreateProcessEx with `hideAndWait` as both the hide and the wait flag.
 bool QV_CreateProcess(const std::string& exe, const std::string& parameters, bool hideAndWait,
                       DWORD timeoutMs);
+
+// --- Single instance and foreground (start-up) ---------------------------------------------------
+
+// Creates the named mutex (not initially owned). False when another process created it first
+// (the new handle is closed again); any other outcome, a failure included, gives true and the
+// handle stays open for the life of the process.
+bool QV_CreateInstanceMutex(const std::string& name);
+// Restores and shows the window and makes it the foreground window, working around the
+// foreground lock of newer systems; whether it is the foreground window afterwards.
+bool QV_ForceForegroundWindow(HWND wnd);
