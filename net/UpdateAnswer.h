@@ -1,0 +1,74 @@
+// The update server's answer as text: its lines, the fixed keys, the settings it pushes and what
+// the update window is to show. No window handles, no files, no clock: the window gathers the
+// inputs and applies the outcome, so the grammar tests by tables and can be fuzzed.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace updatetext {
+
+// Splits at CR, LF or CR LF. A final line end adds no empty line.
+std::vector<std::string> SplitAnswerLines(const std::string& text);
+// The name is the text before the first "=", the value everything after it; false (nothing set)
+// for a line without "=".
+bool SplitNameValue(const std::string& line, std::string* name, std::string* value);
+// Decimal integer with optional blanks around it and an optional sign; false when the text is not
+// such a number or does not fit 32 bits.
+bool ParseDecimal(const std::string& text, int* value);
+
+// Whether an address may be handed to the shell or stored as a request address: it must begin
+// with "http://" or "https://" (letter case aside), so that an answer can never name a local
+// program or document.
+bool IsWebAddress(const std::string& address);
+
+// Why a pushed setting is refused; kPushAllowed when it may be stored.
+enum TPushVerdict {
+  kPushAllowed,
+  kPushProtectedKey,  // "FireFoxPath", "App.", "Path." or "Debug." keys: program paths and identity
+  kPushNotWebURL,     // an "URL." key whose value is not a web address
+  kPushBadKey,        // empty, padded, or a name the settings file would not read back as written
+};
+// The verdict on storing `value` under `key` from a "__MODIFY__." line.
+TPushVerdict CheckModifyPush(const std::string& key, const std::string& value);
+// The verdict on a key as such, shared by "Banner." lines: an empty key, one with blanks at either
+// end or control characters anywhere, or one starting with "[" or ";" would be read back from the
+// settings file as a different key or line (a section header or a comment).
+bool IsStorableKey(const std::string& key);
+
+// What the window knows when an answer arrives.
+struct TAnswerInputs {
+  std::string MagicWord;  // "App.MagicWord"
+  bool Manual = false;    // the window's manual flag
+  bool AutoCheck = false;     // "Update.AutoCheck"
+  bool NoAutoCheck = false;   // "Update.NoAutoCheck"
+  int RunTimes = 0;           // "RunTimes" as read at start-up
+};
+
+enum TAnswerShow {
+  kShowNothing,      // leave the window as it is
+  kShowNewVersion,   // Info and Page from the answer
+  kShowLastVersion,  // the "Update.LastVersionAlready" text, no page
+  kShowNetError,     // the "Update.NetError" text, no page
+};
+
+struct TAnswerOutcome {
+  bool MagicMatched = false;
+  TAnswerShow Show = kShowNothing;
+  std::string Info;  // with kShowNewVersion
+  std::string Page;  // with kShowNewVersion; empty when missing or not a web address
+  // Settings to write, in answer order (a later one for the same key overwrites an earlier one).
+  std::vector<std::pair<std::string, std::string>> Settings;
+  // Lines skipped for safety, each with the reason, to be traced.
+  std::vector<std::string> Refused;
+};
+
+// Processes an answer whose check is still running: the magic word, the pushed settings, the
+// mode gate and "Result".
+TAnswerOutcome ProcessAnswer(const std::string& answer, const TAnswerInputs& in);
+
+// The date-time as days since 30 December 1899 at midnight, the time of day as the fraction.
+double DateTimeSerial(int year, int month, int day, int hour, int minute, int second, int millisecond);
+
+}  // namespace updatetext
