@@ -95,6 +95,8 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 
 QM_REGISTER_CLASS(TSingleDownloaderThread, b) { (void)b; }
 
+std::atomic<DWORD> TSingleDownloaderThread::LastRequestFlags{0xFFFFFFFFu};
+
 TSingleDownloaderThread::TSingleDownloaderThread(const TDownloadRequest& request,
                                                  const TOnProgressEvent& onProgress, HWND notifyWindow)
     : request_(request),
@@ -181,9 +183,10 @@ bool TSingleDownloaderThread::Transfer() {
   if (!connection) return false;
   const bool post = !request_.PostQuery.empty();
   const char* accept[2] = {request_.AcceptTypes.c_str(), nullptr};
+  const DWORD flags = request_.UseCache ? 0 : INTERNET_FLAG_RELOAD;
+  LastRequestFlags = flags;
   TInternetHandle request(HttpOpenRequestA(connection.get(), post ? "POST" : "GET", object.c_str(),
-                                           "HTTP/1.0", OrNull(request_.Referer), accept,
-                                           request_.UseCache ? 0 : INTERNET_FLAG_RELOAD, 0));
+                                           "HTTP/1.0", OrNull(request_.Referer), accept, flags, 0));
   if (!request) return false;
   if (post) {
     std::string headers = request_.ContentType.empty()

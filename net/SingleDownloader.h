@@ -55,6 +55,10 @@ class TSingleDownloaderThread : public TObject {
   // worker, which waits for it.
   void DeliverProgress();
 
+  // Test seam: the flags of the latest request opened by any worker. Wine's WinInet keeps no
+  // answer cache, so whether a request bypasses the cache cannot be seen from outside there.
+  static std::atomic<DWORD> LastRequestFlags;
+
   uint32_t Id() const { return id_; }
   bool Success() const { return success_; }
   bool ToFile() const { return request_.ToFile; }

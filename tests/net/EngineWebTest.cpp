@@ -1,5 +1,5 @@
 // The engine's web operations over the real settings store and registry, and its download
-// registry against a loopback server of the test's own (127.0.0.22:80).
+// registry against a loopback server of the test's own (127.0.22.x:80).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,7 +19,6 @@ using qmtest::WaitFor;
 
 namespace {
 
-const char kHost[] = "127.0.0.22";
 
 void SetChannel(const std::string& value) {
   HKEY raw = nullptr;
@@ -138,7 +137,7 @@ TEST(EngineWeb, WcmeLinksAreCommandsNeverPages) {
 class DownloadRegistryTest : public ::testing::Test {
  protected:
   static THttpTestServer& Server() {
-    static THttpTestServer server(kHost);
+    static THttpTestServer server(22);
     return server;
   }
   void SetUp() override {
@@ -151,7 +150,7 @@ class DownloadRegistryTest : public ::testing::Test {
     });
   }
   void TearDown() override { Server().Release(); }
-  std::string Url(const std::string& path) { return std::string("http://") + kHost + path; }
+  std::string Url(const std::string& path) { return "http://" + Server().Host() + path; }
 
   TScratchDir dir{"registry"};
   TComponent owner{nullptr};
@@ -163,7 +162,7 @@ TEST_F(DownloadRegistryTest, AnAddressIsFetchedOnceWhateverItsLetterCase) {
   std::string doneFile;
   registry.DownloadFile(&owner, Url("/Banner/One.htm"), dir / "cache\\one.htm",
                         [&](TObject*, const std::string& f, int32_t) { ++first; doneFile = f; });
-  registry.DownloadFile(&owner, "HTTP://" + std::string(kHost) + "/banner/one.HTM", dir / "other.htm",
+  registry.DownloadFile(&owner, "HTTP://" + Server().Host() + "/banner/one.HTM", dir / "other.htm",
                         [&](TObject*, const std::string&, int32_t) { ++second; });
   ASSERT_TRUE(WaitFor([&] { return first == 1; }, 20000));
   qmtest::WaitFor([] { return false; }, 300);

@@ -49,24 +49,30 @@ void THttpTestServer::Ok(THttpConnection& conn, const std::string& body) {
   conn.Answer("200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n", body);
 }
 
-THttpTestServer::THttpTestServer(const char* address) {
+THttpTestServer::THttpTestServer(int block) {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
   release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (listener_ == INVALID_SOCKET) return;
-  BOOL reuse = TRUE;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
-  sockaddr_in at = {};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(80);
-  at.sin_addr.s_addr = inet_addr(address);
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(listener_, 16) != 0) {
-    closesocket(listener_);
-    listener_ = INVALID_SOCKET;
-    return;
+  for (int n = 1; n < 100 && listener_ == INVALID_SOCKET; ++n) {
+    std::string address = "127.0." + std::to_string(block) + "." + std::to_string(n);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) break;
+    // Lets a new run take over an address whose old connections still linger in TIME_WAIT; a
+    // live listener still keeps it.
+    BOOL reuse = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(80);
+    at.sin_addr.s_addr = inet_addr(address.c_str());
+    if (bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && listen(s, 16) == 0) {
+      listener_ = s;
+      host_ = address;
+    } else {
+      closesocket(s);
+    }
   }
-  acceptThread_ = CreateThread(nullptr, 0, &AcceptProc, this, 0, nullptr);
+  if (listener_ != INVALID_SOCKET) acceptThread_ = CreateThread(nullptr, 0, &AcceptProc, this, 0, nullptr);
 }
 
 THttpTestServer::~THttpTestServer() {

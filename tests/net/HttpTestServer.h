@@ -36,13 +36,16 @@ using THttpHandler = std::function<void(THttpConnection& conn, const std::string
 
 class THttpTestServer {
  public:
-  // Listens on `address`:80; Listening() tells whether it could.
-  explicit THttpTestServer(const char* address);
+  // Listens at port 80 on the first free address 127.0.`block`.1, .2, ... (test programs of
+  // several build folders may run at once on one machine); Listening() tells whether it could.
+  explicit THttpTestServer(int block);
   ~THttpTestServer();
   THttpTestServer(const THttpTestServer&) = delete;
   THttpTestServer& operator=(const THttpTestServer&) = delete;
 
   bool Listening() const { return listener_ != INVALID_SOCKET; }
+  // The address listened on, e.g. "127.0.21.1".
+  const std::string& Host() const { return host_; }
   void SetHandler(THttpHandler handler);
   // Every request received so far, whole (head and body), in order of arrival.
   std::vector<std::string> Requests() const;
@@ -63,6 +66,7 @@ class THttpTestServer {
   void Serve(SOCKET s);
 
   SOCKET listener_ = INVALID_SOCKET;
+  std::string host_;
   HANDLE acceptThread_ = nullptr;
   HANDLE release_ = nullptr;
   std::atomic<bool> stopping_{false};
