@@ -83,6 +83,32 @@ double TracerLinesPerSecond(bool waitForViewer, int lines) {
   return lines / Seconds(start, Now());
 }
 
+struct TThreadArgs {
+  TTracer* tracer;
+  int lines;
+};
+
+DWORD WINAPI TraceThread(LPVOID p) {
+  auto* a = static_cast<TThreadArgs*>(p);
+  for (int i = 0; i < a->lines; ++i) a->tracer->Trace(kLine);
+  return 0;
+}
+
+// Four threads sharing one debugger, as the program's worker threads do.
+double FourThreadLinesPerSecond(bool waitForViewer, int linesEach) {
+  TTracer tracer(std::make_unique<TTraceMapFileChannel>(waitForViewer));
+  tracer.AutoStartViewer = false;
+  tracer.Trace("warm-up");
+  TThreadArgs args = {&tracer, linesEach};
+  HANDLE threads[4];
+  LARGE_INTEGER start = Now();
+  for (HANDLE& t : threads) t = CreateThread(nullptr, 0, &TraceThread, &args, 0, nullptr);
+  WaitForMultipleObjects(4, threads, TRUE, INFINITE);
+  double s = Seconds(start, Now());
+  for (HANDLE t : threads) CloseHandle(t);
+  return 4.0 * linesEach / s;
+}
+
 double OffNanoseconds(int lines) {
   TTracer tracer(std::make_unique<TTraceMapFileChannel>(true));
   tracer.AutoStartViewer = false;
@@ -119,6 +145,28 @@ int main(int argc, char** argv) {
   double unacked = TracerLinesPerSecond(false, 20000);
   Row("trace lines/s, viewer draining, acknowledged (limit: bare copy under mutex)", acked, limit, ">=50000");
   Row("trace lines/s, viewer draining, no acknowledgement wait (limit: bare copy)", unacked, limit, ">=50000");
+  Row("trace lines/s, four threads, acknowledged (limit: bare copy)", FourThreadLinesPerSecond(true, 1500), limit, ">=50000");
+  Row("trace lines/s, four threads, no acknowledgement wait (limit: bare copy)", FourThreadLinesPerSecond(false, 5000), limit, ">=50000");
+  {
+    LARGE_INTEGER start = Now();
+    double sum = 0;
+    for (int i = 0; i < 100000; ++i) sum += TTracer::NowStamp();
+    Row("ns per stamp (diagnostic)", Seconds(start, Now()) * 1e9 / 100000 + sum * 0, 0, "-");
+    HANDLE m = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
+    start = Now();
+    for (int i = 0; i < 20000; ++i) {
+      HANDLE h = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
+      CloseHandle(h);
+    }
+    Row("ns per mutex open+close (diagnostic)", Seconds(start, Now()) * 1e9 / 20000, 0, "-");
+    start = Now();
+    for (int i = 0; i < 20000; ++i) {
+      WaitForSingleObject(m, 1000);
+      ReleaseMutex(m);
+    }
+    Row("ns per mutex wait+release (diagnostic)", Seconds(start, Now()) * 1e9 / 20000, 0, "-");
+    CloseHandle(m);
+  }
   double off = OffNanoseconds(2000000);
   Row("ns per line, output off (baseline: none)", off, 0, "<100");
   SetEvent(stop);

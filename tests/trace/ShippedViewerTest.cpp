@@ -13,6 +13,8 @@
 
 namespace {
 
+const char kViewerKey[] = "Software\\Quillmoor\\TraceViewer";
+
 std::string ViewerExe() {
   std::string dist = qmtest::DistDir();
   if (!dist.empty() && qmtest::Exists(dist + "TraceViewer.exe")) return dist + "TraceViewer.exe";
@@ -67,6 +69,15 @@ class TRunningViewer {
     process_ = qmtest::StartProcess("\"" + ViewerExe() + "\" -a " + std::to_string(GetCurrentProcessId()) + " " + extra);
     if (!process_) return;
     ready_ = WaitForSingleObject(started.get(), 15000) == WAIT_OBJECT_0;
+    // The viewer registered itself for the program's viewer start; take that back out of the
+    // prefix at once, or every other test program's first trace line would start a viewer
+    // that outlives it.
+    registered_ = QV_ReadRegString(HKEY_CURRENT_USER, kViewerKey, "TraceViewer", "");
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kViewerKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, "TraceViewer");
+      RegCloseKey(key);
+    }
     qmtest::WaitFor([this] { return (window_ = MainWindowOf(GetProcessId(process_))) != nullptr; }, 5000);
   }
   ~TRunningViewer() {
@@ -76,6 +87,7 @@ class TRunningViewer {
     }
   }
   bool Ready() const { return ready_ && window_; }
+  const std::string& Registered() const { return registered_; }
   HWND Window() const { return window_; }
   HANDLE Process() const { return process_; }
   int Close() {
@@ -90,6 +102,7 @@ class TRunningViewer {
   HANDLE process_ = nullptr;
   HWND window_ = nullptr;
   bool ready_ = false;
+  std::string registered_;
 };
 
 std::vector<std::string> LogLines(const std::string& path) {
@@ -130,15 +143,7 @@ TEST(ShippedViewer, ShowsAndLogsLinesInOrder) {
   std::string log = dir / "trace log.txt";
   TRunningViewer viewer("-o \"" + log + "\"");
   ASSERT_TRUE(viewer.Ready());
-  // It registered itself for the program's viewer start; take that back out of the prefix so
-  // that no other test program starts it.
-  std::string registered = QV_ReadRegString(HKEY_CURRENT_USER, "Software\\Quillmoor\\TraceViewer", "TraceViewer", "");
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Quillmoor\\TraceViewer", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    RegDeleteValueA(key, "TraceViewer");
-    RegCloseKey(key);
-  }
-  EXPECT_EQ(Lower(QV_GetLongPath(registered)), Lower(QV_GetLongPath(ViewerExe())));
+  EXPECT_EQ(Lower(QV_GetLongPath(viewer.Registered())), Lower(QV_GetLongPath(ViewerExe())));
 
   auto tracer = MakeTracer();
   for (int i = 0; i < 300; ++i) tracer->TraceTagged("line " + std::to_string(i), i % 2 ? "CLUpdate" : "");

@@ -46,17 +46,25 @@ int Run(int showCmd) {
   TViewerHost host;
   std::string error;
   if (!host.Create(&error)) {
-    // A script (-o) gets no dialog that would wait for a click.
+    // The program need not wait the full start time for a viewer that cannot serve it, and a
+    // script (-o) gets no dialog that would wait for a click.
+    if (args.attachPid) SignalStarted();
     if (args.outputFile.empty()) MessageBoxA(nullptr, error.c_str(), "TraceViewer", MB_ICONERROR);
     return 1;
   }
   if (!args.outputFile.empty() && !host.OpenLog(args.outputFile)) {
-    MessageBoxA(nullptr, ("Cannot open " + args.outputFile).c_str(), "TraceViewer", MB_ICONERROR);
-    return 1;
+    if (args.attachPid) SignalStarted();
+    return 2;
   }
   std::string title = "TraceViewer";
   if (args.attachPid) title += " - process " + std::to_string(args.attachPid);
   TViewerWindow window(host);
+  // The drain thread hands records to the window, so it stops before the window goes, on
+  // every way out of this function.
+  struct TStopHost {
+    TViewerHost& host;
+    ~TStopHost() { host.Stop(); }
+  } stopHost{host};
   if (!window.Create(title, showCmd)) return 1;
   if (args.filterGiven) {
     TTraceFilterFields f;
@@ -74,7 +82,6 @@ int Run(int showCmd) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  host.Stop();
   return 0;
 }
 

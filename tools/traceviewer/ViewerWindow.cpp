@@ -69,12 +69,12 @@ void TViewerWindow::CreateControls() {
     return h;
   };
   cbFilter_ = make(0, "BUTTON", "Filter", BS_AUTOCHECKBOX | WS_TABSTOP, IDC_FILTER);
-  lblLevel_ = make(0, "STATIC", "Level:", SS_RIGHT, 0);
+  lblLevel_ = make(0, "STATIC", "Level:", SS_RIGHT | SS_CENTERIMAGE, 0);
   edtLevel_ = make(WS_EX_CLIENTEDGE, "EDIT", "3", ES_AUTOHSCROLL | WS_TABSTOP, IDC_LEVEL);
-  lblTag_ = make(0, "STATIC", "Tag:", SS_RIGHT, 0);
+  lblTag_ = make(0, "STATIC", "Tag:", SS_RIGHT | SS_CENTERIMAGE, 0);
   edtTag_ = make(WS_EX_CLIENTEDGE, "EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP, IDC_TAG);
   SendMessageA(edtTag_, EM_LIMITTEXT, kTraceMaxTag, 0);
-  lblKinds_ = make(0, "STATIC", "Kinds:", SS_RIGHT, 0);
+  lblKinds_ = make(0, "STATIC", "Kinds:", SS_RIGHT | SS_CENTERIMAGE, 0);
   edtKinds_ = make(WS_EX_CLIENTEDGE, "EDIT", "0", ES_AUTOHSCROLL | WS_TABSTOP, IDC_KINDS);
   btnApply_ = make(0, "BUTTON", "Apply", BS_PUSHBUTTON | WS_TABSTOP, IDC_APPLY);
   btnClear_ = make(0, "BUTTON", "Clear", BS_PUSHBUTTON | WS_TABSTOP, IDC_CLEAR);
