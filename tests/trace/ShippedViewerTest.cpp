@@ -244,3 +244,69 @@ TEST(ShippedViewer, DamagedQueueIsEmptiedAndReadingGoesOn) {
   EXPECT_EQ(viewer.Close(), 0);
   EXPECT_EQ(OwnTagsAndTexts(log), std::vector<std::string>{"\tafter the damage"});
 }
+
+namespace {
+
+// Makes Wine report Windows 98 to programs of one file name while it lives.
+class TWindows98For {
+ public:
+  explicit TWindows98For(const std::string& exeName)
+      : key_("Software\\Wine\\AppDefaults\\" + exeName) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+      RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+      RegCloseKey(key);
+    }
+  }
+  ~TWindows98For() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+ private:
+  std::string key_;
+};
+
+}  // namespace
+
+// Windows 95/98/Me refuse "Global\" in object names: there the program and the viewer both use
+// the bare names, and still meet.
+TEST(ShippedViewer, ProgramAndViewerMeetOnWindows98) {
+  qmtest::TScratchDir dir("v98");
+  std::string viewerExe = dir / "TraceViewer.exe";
+  std::string programExe = dir / "trace98.exe";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(CopyFileA(ViewerExe().c_str(), viewerExe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(self, programExe.c_str(), FALSE));
+  TWindows98For viewer98("TraceViewer.exe");
+  TWindows98For program98("trace98.exe");
+  std::string log = dir / "log.txt";
+  // The viewer signals the bare start event name on Windows 98.
+  TKernelHandle started(CreateEventA(nullptr, FALSE, FALSE, "TraceViewerStartEvent"));
+  HANDLE viewer = qmtest::StartProcess("\"" + viewerExe + "\" -a " + std::to_string(GetCurrentProcessId()) +
+                                       " -o \"" + log + "\"");
+  ASSERT_NE(viewer, nullptr);
+  bool ready = WaitForSingleObject(started.get(), 15000) == WAIT_OBJECT_0;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kViewerKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, "TraceViewer");
+    RegCloseKey(key);
+  }
+  EXPECT_TRUE(ready);
+  HANDLE program = qmtest::StartProcess("\"" + programExe + "\" --qm-child=trace_lines 3");
+  ASSERT_NE(program, nullptr);
+  DWORD programPid = GetProcessId(program);
+  EXPECT_EQ(qmtest::WaitExit(program, 30000), 1) << "the channel stayed open";
+  CloseHandle(program);
+  HWND window = nullptr;
+  qmtest::WaitFor([&] { return (window = MainWindowOf(GetProcessId(viewer))) != nullptr; }, 5000);
+  HWND list = GetDlgItem(window, TViewerWindow::IDC_LINES);
+  EXPECT_TRUE(qmtest::WaitFor([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) >= 3; }, 5000));
+  if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(qmtest::WaitExit(viewer, 15000), 0);
+  CloseHandle(viewer);
+  std::string pid = "\t" + std::to_string(programPid) + "\t";
+  int lines = 0;
+  for (const std::string& line : LogLines(log))
+    if (line.find(pid) == 12 && line.find("\thostile ") != std::string::npos) ++lines;
+  EXPECT_EQ(lines, 3);
+}
