@@ -33,24 +33,16 @@ void AllowInstanceMessages(const UINT* msgs) {
 
 TCLEngine* GetEngine() { return gEngine; }
 
-bool FindNameValue(const std::vector<std::string>& lines, const std::string& key, std::string* value) {
-  for (const std::string& line : lines) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (SameTextA(line.substr(0, eq), key)) {
-      if (value) *value = line.substr(eq + 1);
-      return true;
-    }
-  }
-  return false;
-}
-
 bool EngineSettingOverwrite(const std::string& key, std::string* value) {
-  return gEngine && FindNameValue(gEngine->SettingOverwrite()->Lines(), key, value);
+  if (!gEngine) return false;
+  if (!gEngine->overwriteIndex_.Valid()) gEngine->overwriteIndex_.Rebuild(gEngine->settingOverwrite_->Lines());
+  return gEngine->overwriteIndex_.Find(key, value);
 }
 
 bool EngineSettingDefault(const std::string& key, std::string* value) {
-  return gEngine && FindNameValue(gEngine->SettingDefault()->Lines(), key, value);
+  if (!gEngine) return false;
+  if (!gEngine->defaultIndex_.Valid()) gEngine->defaultIndex_.Rebuild(gEngine->settingDefault_->Lines());
+  return gEngine->defaultIndex_.Find(key, value);
 }
 
 std::vector<std::string> CommandLineArgs() {
@@ -95,6 +87,8 @@ TCLEngine::TCLEngine(TComponent* owner) : TComponent(owner) {
   if (!Designing()) ownerForm_->WindowProc = [this](TMessage& m) { EngineWndProc(m); };
   settingOverwrite_ = std::make_unique<TStringList>();
   settingDefault_ = std::make_unique<TStringList>(std::vector<std::string>{"Path.Skins=skins", "Path.Languages=lang"});
+  settingOverwrite_->OnChange = [this](TObject*) { overwriteIndex_.Invalidate(); };
+  settingDefault_->OnChange = [this](TObject*) { defaultIndex_.Invalidate(); };
   if (!gEngine) gEngine = this;
 }
 

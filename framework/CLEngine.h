@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "components/Forms.h"
+#include "framework/NameValueIndex.h"
 
 class TCLEngine;
 class TCLMultiLangData;
 
 // The process-wide engine: the first engine created, or null.
 TCLEngine* GetEngine();
-
-// Looks `key` up in a list of name=value lines: the name is the text before the first "=",
-// lines without "=" are ignored, names compare without regard to case, the first match wins.
-bool FindNameValue(const std::vector<std::string>& lines, const std::string& key, std::string* value);
 
 // The engine's SettingOverwrite and SettingDefault lists, consulted while an engine exists.
 bool EngineSettingOverwrite(const std::string& key, std::string* value);
@@ -122,6 +119,11 @@ class TCLEngine : public TComponent {
   TComponent* languageMenuItem_ = nullptr;
   std::unique_ptr<TStringList> settingOverwrite_;
   std::unique_ptr<TStringList> settingDefault_;
+  // Lookup tables of the two key lists, rebuilt on the first read after a list changed.
+  mutable TNameValueIndex overwriteIndex_;
+  mutable TNameValueIndex defaultIndex_;
+  friend bool EngineSettingOverwrite(const std::string& key, std::string* value);
+  friend bool EngineSettingDefault(const std::string& key, std::string* value);
 };
 
 // Command-line arguments after the program name, split by the usual C rules.
