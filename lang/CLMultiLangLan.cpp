@@ -101,7 +101,7 @@ void TCLMultiLangLan::EnsureIndex() const {
 bool TCLMultiLangLan::FindValue(const std::string& section, const std::string& componentName,
                                 const std::string& propertyName, std::string& value) const {
   EnsureIndex();
-  return index_.Find(section, LanKey(componentName, propertyName), &value);
+  return index_.Find(section, componentName, propertyName, &value);
 }
 
 void TCLMultiLangLan::CopySection(const std::string& section, TStrings* target) const {

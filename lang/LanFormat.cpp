@@ -119,6 +119,7 @@ void TLanIndex::Clear() {
   nextSection_ = 0;
   inSection_ = false;
   current_ = 0;
+  lastSectionValid_ = false;
 }
 
 std::string TLanIndex::Folded(std::string_view s) const {
@@ -175,6 +176,7 @@ void TLanIndex::AddLine(std::string_view line) {
   if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
     // A repeated name gets a fresh id: the earlier section's lines can no longer be reached.
     current_ = nextSection_++;
+    lastSectionValid_ = false;
     sections_[Folded(LanTrim(t.substr(1, t.size() - 2)))] = current_;
     inSection_ = true;
     return;
@@ -209,20 +211,46 @@ void TLanIndex::AddText(std::string_view text) {
 }
 
 bool TLanIndex::SectionId(std::string_view section, uint32_t* id) const {
+  if (lastSectionValid_ && lastSection_ == section) {
+    *id = lastSectionId_;
+    return true;
+  }
   auto it = sections_.find(Folded(section));
   if (it == sections_.end()) return false;
+  lastSection_.assign(section);
+  lastSectionId_ = it->second;
+  lastSectionValid_ = true;
   *id = it->second;
   return true;
 }
 
-bool TLanIndex::FindRaw(std::string_view section, std::string_view key, std::string_view* raw) const {
+bool TLanIndex::FindScratch(std::string_view section, std::string_view* raw) const {
   uint32_t id;
   if (slots_.empty() || !SectionId(section, &id)) return false;
-  std::string folded = Folded(key);
-  uint32_t s = slots_[Probe(id, folded, Hash(id, folded))];
+  fold_(scratch_);
+  uint32_t s = slots_[Probe(id, scratch_, Hash(id, scratch_))];
   if (s == 0) return false;
   const Line& l = lines_[s - 1];
   *raw = View(l.raw, l.rawLen);
+  return true;
+}
+
+bool TLanIndex::FindRaw(std::string_view section, std::string_view key, std::string_view* raw) const {
+  scratch_.assign(key);
+  return FindScratch(section, raw);
+}
+
+bool TLanIndex::Find(std::string_view section, std::string_view componentName, std::string_view propertyName,
+                     std::string* value) const {
+  scratch_.clear();
+  if (!componentName.empty()) {
+    scratch_.append(componentName);
+    scratch_ += '.';
+  }
+  scratch_.append(propertyName);
+  std::string_view raw;
+  if (!FindScratch(section, &raw)) return false;
+  if (value) *value = LanDecodeValue(raw);
   return true;
 }
 

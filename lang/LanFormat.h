@@ -48,6 +48,10 @@ class TLanIndex {
 
   // The decoded value of the later line with `key` in the later section named `section`.
   bool Find(std::string_view section, std::string_view key, std::string* value) const;
+  // The same for the key "componentName.propertyName" (propertyName alone when componentName
+  // is empty), without building the key text first.
+  bool Find(std::string_view section, std::string_view componentName, std::string_view propertyName,
+            std::string* value) const;
   // The raw (undecoded) value, valid until the next change.
   bool FindRaw(std::string_view section, std::string_view key, std::string_view* raw) const;
   // The section's key lines in order as (key, decoded value), the value being what Find gives
@@ -74,6 +78,8 @@ class TLanIndex {
   size_t Probe(uint32_t section, std::string_view foldedKey, uint32_t hash) const;
   void Grow();
   bool SectionId(std::string_view section, uint32_t* id) const;
+  // Looks up the folded key that scratch_ holds.
+  bool FindScratch(std::string_view section, std::string_view* raw) const;
 
   TLanFold fold_;
   std::string pool_;
@@ -83,4 +89,11 @@ class TLanIndex {
   uint32_t nextSection_ = 0;
   bool inSection_ = false;
   uint32_t current_ = 0;
+  // Lookup helpers, so that a lookup allocates nothing: the folded key is built in scratch_,
+  // and the section of the previous lookup is remembered (a translator asks for one section
+  // many times in a row). Only the user-interface thread looks texts up.
+  mutable std::string scratch_;
+  mutable std::string lastSection_;
+  mutable uint32_t lastSectionId_ = 0;
+  mutable bool lastSectionValid_ = false;
 };

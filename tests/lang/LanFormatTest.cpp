@@ -138,6 +138,21 @@ TEST(LanFormat, OddHeadersAndManyKeysStayFindable) {
   EXPECT_EQ(Get(index, "[x]", "k"), "nested");
   EXPECT_EQ(Get(index, "a]b", "k"), "inner");
 
+  // Lines added after a lookup are seen by the next one, a later section of the name too.
+  TLanIndex growing;
+  growing.AddLine("[S]");
+  growing.AddLine("k=1");
+  EXPECT_EQ(Get(growing, "S", "k"), "1");
+  growing.AddLine("[s]");
+  EXPECT_EQ(Get(growing, "S", "k"), "<missing:<untouched>>");
+  growing.AddLine("K=2");
+  std::string v;
+  ASSERT_TRUE(growing.Find("S", "", "k", &v));
+  EXPECT_EQ(v, "2");
+  growing.AddLine("c.p=3");
+  ASSERT_TRUE(growing.Find("S", "C", "P", &v));
+  EXPECT_EQ(v, "3");
+
   // Enough keys to grow the table several times; every one is found, later lines win.
   TLanIndex big;
   big.AddLine("[S]");
