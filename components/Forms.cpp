@@ -415,7 +415,12 @@ void TApplication::Run() {
 }
 
 void TApplication::Terminate() {
-  if (!terminated_) PostQuitMessage(0);
+  if (!terminated_) {
+    PostQuitMessage(0);
+    // Asked from inside a message sent by another process, the quit alone does not wake a
+    // GetMessage that is waiting (seen under Wine): a posted message does.
+    if (handle_) PostMessageA(handle_, WM_NULL, 0, 0);
+  }
   terminated_ = true;
 }
 

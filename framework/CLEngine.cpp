@@ -150,7 +150,7 @@ void TCLEngine::EngineWndProc(TMessage& m) {
     m.Result = initPending_ ? 1 : 0;
   } else if (m.Msg == WM_COPYDATA && m.LParam) {
     HandleCopyData(m);
-  } else if (m.Msg == msgs_[kCmdParam] && OnCmdFile.Assigned()) {
+  } else if (m.Msg == msgs_[kCmdParam] && TakePendingText() && OnCmdFile.Assigned()) {
     OnCmdFile(commandText_);
     m.Result = 0;
   } else if (oldWndProc_) {
@@ -159,22 +159,37 @@ void TCLEngine::EngineWndProc(TMessage& m) {
 }
 
 // The text is copied and handed on through a posted message, so the sending instance is
-// released before any handler runs.
+// released before any handler runs. Each text waits in a queue for its own "CL CmdParam":
+// several starts at once send their texts before the first posted message is handled, and a
+// single CommandText would keep only the last of them.
 void TCLEngine::HandleCopyData(TMessage& m) {
   const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(m.LParam);
-  if (record->cbData > 0 && record->lpData)
-    commandText_.assign(static_cast<const char*>(record->lpData), record->cbData);
-  else
-    commandText_.clear();
-  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
+  std::string text;
+  if (record->cbData > 0 && record->lpData) text.assign(static_cast<const char*>(record->lpData), record->cbData);
+  QueueText(text);
   m.Result = 0;
+}
+
+void TCLEngine::QueueText(const std::string& text) {
+  // A text nobody takes must not pile up without end.
+  if (pendingTexts_.size() >= kMaxPendingTexts) pendingTexts_.pop_front();
+  pendingTexts_.push_back(text);
+  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
+}
+
+// Called for each "CL CmdParam": the next queued text becomes CommandText. Always true, so
+// that the handler runs for a message even when its text was taken already.
+bool TCLEngine::TakePendingText() {
+  if (!pendingTexts_.empty()) {
+    commandText_ = pendingTexts_.front();
+    pendingTexts_.pop_front();
+  }
+  return true;
 }
 
 void TCLEngine::CommandLineStep() {
   std::vector<std::string> args = CommandLineArgs();
-  if (!FirstArgIsText(args)) return;
-  commandText_ = args[0];
-  if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
+  if (FirstArgIsText(args)) QueueText(args[0]);
 }
 
 void TCLEngine::PostStartWork() {

@@ -4,15 +4,20 @@
 // loop runs.
 #pragma once
 
+#include <oaidl.h>
+
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "components/Forms.h"
 #include "framework/NameValueIndex.h"
+#include "net/SingleDownloader.h"
 
 class TCLEngine;
 class TCLMultiLangData;
+class TCLDownloadRegistry;
 
 // The process-wide engine: the first engine created, or null.
 TCLEngine* GetEngine();
@@ -84,6 +89,20 @@ class TCLEngine : public TComponent {
   // The registered numbers, in the order GetAppID, CloseApp, InitPost, CmdParam, IfBusy.
   const UINT* MessageNumbers() const { return msgs_; }
 
+  // Web actions and request addresses (CLEngineWeb.cpp).
+  std::string GetQueryParams() const;
+  std::string GetActionURL(const std::string& action, bool withParams) const;
+  void OpenURL(const std::string& url) const;
+  void OpenActionPage(const std::string& action) const;
+  // The before-navigate handler for embedded browsers: "wcme:" links become actions.
+  void HandleBeforeNavigate(TObject* sender, IDispatch* pDisp, VARIANT& url, VARIANT& flags,
+                            VARIANT& targetFrameName, VARIANT& postData, VARIANT& headers,
+                            VARIANT_BOOL& cancel);
+  // The download registry (CLDownloadRegistry.cpp): each address fetched once per process.
+  void DownloadFile(const std::string& url, const std::string& fileName, const TOnDoneFileEvent& onDone);
+  void ReleaseDownload(const std::string& url);
+  const TCLDownloadRegistry* Downloads() const { return downloads_.get(); }
+
   // Work of other parts of the engine that runs inside Loaded and PostStartWork; each is
   // skipped while empty. Skin and language set-up (Loaded, with loading set), the automatic
   // update check (PostStartWork, when "Update.BeginAuto").
@@ -104,6 +123,10 @@ class TCLEngine : public TComponent {
   }
   void HandleCopyData(TMessage& message);
   void CommandLineStep();
+  void QueueText(const std::string& text);
+  bool TakePendingText();
+  static constexpr size_t kMaxPendingTexts = 1000;
+  std::deque<std::string> pendingTexts_;
 
   TCustomForm* ownerForm_ = nullptr;
   TWndMethod oldWndProc_;
@@ -124,6 +147,7 @@ class TCLEngine : public TComponent {
   mutable TNameValueIndex defaultIndex_;
   friend bool EngineSettingOverwrite(const std::string& key, std::string* value);
   friend bool EngineSettingDefault(const std::string& key, std::string* value);
+  std::shared_ptr<TCLDownloadRegistry> downloads_;  // created on first use
 };
 
 // Command-line arguments after the program name, split by the usual C rules.
