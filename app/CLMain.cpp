@@ -4,6 +4,7 @@
 
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
+#include "platform/CLSplashForm.h"
 #include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 bool gDebugMode = false;
 std::function<void()>& SplashStarter() {
-  static std::function<void()> starter;
+  static std::function<void()> starter = &ShowSplashForm;
   return starter;
 }
 SHORT (*gKeyState)(int) = nullptr;  // null: GetKeyState
