@@ -1,0 +1,320 @@
+// The update window against a loopback update server: what each answer shows and stores in
+// both modes, the failures, and the keys and buttons.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "HttpTestServer.h"
+#include "framework/CLEngine.h"
+#include "framework/CLSettings.h"
+#include "lang/CLBuiltInTexts.h"
+#include "lang/CLMultiLang.h"
+#include "net/CLUpdateForm.h"
+#include "support/TestSupport.h"
+#include "TestHost.h"
+#include "toolkit/SkinControls.h"
+
+using qmtest::THttpConnection;
+using qmtest::THttpTestServer;
+using qmtest::WaitFor;
+
+namespace {
+
+const int kBlock = 31;  // 127.0.31.x
+const char kNobody[] = "127.0.31.254";  // nothing listens there
+
+// A host window with an engine and the built-in texts, as the main window would have.
+class UpdateForm : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    host_ = TestHost();
+    server_ = new THttpTestServer(kBlock);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(server_->Listening());
+    TCLSettings* s = GetSettings();
+    s->WriteString("URL.Update", "http://" + server_->Host() + "/update.php");
+    s->WriteString("App.MagicWord", "Word");
+    s->WriteBool("Update.AutoCheck", true);
+    s->WriteBool("Update.NoAutoCheck", false);
+    for (const char* key : {"Update.Days", "Banner.Top.URL", "banner.Top.URL", "FireFoxPath", "App.GUID",
+                            "URL.Help", "Update.LastDate", "Debug.Level"})
+      s->WriteString(key, "");
+    SetAnswer("magicword=word\r\nResult=0\r\n");
+  }
+
+  static void SetAnswer(const std::string& body) {
+    server_->SetHandler([body](THttpConnection& c, const std::string&, const std::string&) {
+      THttpTestServer::Ok(c, body);
+    });
+  }
+
+  // Starts a manual check on a shown (not modal) window and waits until its result is shown
+  // (or, for answers that show nothing, until the check is over).
+  TfrmCLUpdateForm* Manual(bool expectResult = true) {
+    auto* f = NewForm<TfrmCLUpdateForm>(host_);
+    f->Show();
+    f->StartCheck(true);
+    EXPECT_TRUE(WaitFor([f] { return !f->Checking(); }, 15000));
+    if (expectResult) {
+      EXPECT_TRUE(WaitFor([f] { return f->btnOK2->Enabled(); }, 5000));
+    }
+    qmtest::WaitFor([] { return false; }, 50);  // let any posted result arrive
+    return f;
+  }
+
+  static std::string NetError() { return GetEngine()->GetLibRes("Update.NetError"); }
+  static std::string Setting(const char* key) { return GetSettings()->ReadString(key); }
+
+  static TForm* host_;
+  static THttpTestServer* server_;
+};
+
+TForm* UpdateForm::host_ = nullptr;
+THttpTestServer* UpdateForm::server_ = nullptr;
+
+}  // namespace
+
+TEST_F(UpdateForm, PreparedWindowShowsOnlyTheDisabledOkWhileConnecting) {
+  auto* f = NewForm<TfrmCLUpdateForm>(host_);
+  // The class-name key has no built-in text: the window's own caption text stands in.
+  EXPECT_EQ(f->GetText(), GetEngine()->GetLibRes("frmCLUpdateForm.Caption"));
+  EXPECT_EQ(f->GetText().rfind("Update ", 0), 0u);
+  EXPECT_EQ(f->btnOK2->GetText(), "&Ok");
+  EXPECT_EQ(f->btnCancel->GetText(), "&Cancel");
+  EXPECT_EQ(f->cbAutoCheckUpdate->GetText(), "&Automatic Check Update");
+  EXPECT_TRUE(f->cbAutoCheckUpdate->Checked());
+  EXPECT_FALSE(f->pnOkCancel->Visible());
+  EXPECT_TRUE(f->pnOK->Visible());
+  EXPECT_FALSE(f->btnOK2->Enabled());
+  // The test program has no pictures beside it: the logo band is gone and the window shorter.
+  EXPECT_FALSE(f->pnLogo->Visible());
+  EXPECT_EQ(f->ClientHeight(), 306 - 65);
+  delete f;
+
+  GetSettings()->WriteBool("Update.NoAutoCheck", true);
+  GetSettings()->WriteBool("Update.AutoCheck", false);
+  f = NewForm<TfrmCLUpdateForm>(host_);
+  EXPECT_FALSE(f->cbAutoCheckUpdate->Visible());
+  EXPECT_FALSE(f->cbAutoCheckUpdate->Checked());
+  delete f;
+}
+
+TEST_F(UpdateForm, ManualNewerVersionWithAndWithoutPage) {
+  SetAnswer("magicword=WORD\r\nResult=1\r\ninfo=Version 3 is out\r\npage=http://example.com/get\r\n");
+  auto* f = Manual();
+  EXPECT_EQ(f->lbInfo->GetText(), "Version 3 is out");
+  EXPECT_EQ(f->PageURL(), "http://example.com/get");
+  EXPECT_TRUE(f->pnOkCancel->Visible());
+  EXPECT_FALSE(f->pnOK->Visible());
+  EXPECT_TRUE(f->btnOK->Enabled());
+  ASSERT_EQ(server_->RequestCount(), 1u);
+  EXPECT_NE(server_->Requests()[0].find("GET /update.php?ACTION=Update&"), std::string::npos);
+  delete f;
+
+  SetAnswer("magicword=Word\nResult=1\ninfo=Version 3\n");
+  f = Manual();
+  EXPECT_EQ(f->lbInfo->GetText(), "Version 3");
+  EXPECT_EQ(f->PageURL(), "");
+  EXPECT_FALSE(f->pnOkCancel->Visible());
+  EXPECT_TRUE(f->pnOK->Visible());
+  EXPECT_TRUE(f->btnOK2->Enabled());
+  delete f;
+
+  // A page that is not a web address is never offered.
+  SetAnswer("magicword=Word\nResult=1\ninfo=v\npage=C:\\Windows\\notepad.exe\n");
+  f = Manual();
+  EXPECT_EQ(f->PageURL(), "");
+  EXPECT_TRUE(f->pnOK->Visible());
+  delete f;
+  server_->ClearRequests();
+}
+
+TEST_F(UpdateForm, ManualNoNewerVersionMissingResultAndResultTwo) {
+  for (const char* answer : {"magicword=Word\r\nResult=0\r\n", "magicword=Word\r\n"}) {
+    SetAnswer(answer);
+    auto* f = Manual();
+    EXPECT_EQ(f->lbInfo->GetText(), "You already have the latest version.") << answer;
+    EXPECT_FALSE(f->pnOkCancel->Visible());
+    delete f;
+  }
+  SetAnswer("magicword=Word\r\nResult=2\r\ninfo=x\r\n");
+  auto* f = Manual(false);
+  EXPECT_EQ(f->lbInfo->GetText(), "Checking for updates...");  // still connecting
+  EXPECT_FALSE(f->btnOK2->Enabled());
+  delete f;
+}
+
+TEST_F(UpdateForm, WrongMagicWordAndNoServerAreNetworkErrorsAndStoreNothing) {
+  SetAnswer("magicword=Other\r\nResult=1\r\n__MODIFY__.Update.Days=7\r\nBanner.Top.URL=x\r\n");
+  auto* f = Manual();
+  EXPECT_EQ(f->lbInfo->GetText(), NetError());
+  EXPECT_EQ(Setting("Update.Days"), "");
+  EXPECT_EQ(Setting("Banner.Top.URL"), "");
+  EXPECT_NE(Setting("Update.LastDate"), "");  // an answer arrived all the same
+  delete f;
+
+  GetSettings()->WriteString("URL.Update", std::string("http://") + kNobody + "/update.php");
+  GetSettings()->WriteString("Update.LastDate", "");
+  f = Manual();
+  EXPECT_EQ(f->lbInfo->GetText(), NetError());
+  EXPECT_EQ(Setting("Update.LastDate"), "");
+  EXPECT_TRUE(f->btnOK2->Enabled());
+  delete f;
+}
+
+TEST_F(UpdateForm, EmptyMagicWordAcceptsAnAnswerWithoutOne) {
+  GetSettings()->WriteString("App.MagicWord", "");
+  SetAnswer("Result=1\r\ninfo=accepted\r\n");
+  auto* f = Manual();
+  EXPECT_EQ(f->lbInfo->GetText(), "accepted");
+  delete f;
+}
+
+TEST_F(UpdateForm, PushedSettingsAreStoredExceptProtectedOnes) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  SetAnswer(
+      "magicword=Word\r\nbanner.Top.URL=http://b/1\r\n__MODIFY__.Update.Days=7\r\n"
+      "__MODIFY__.FireFoxPath=C:\\evil.exe\r\n__MODIFY__.App.GUID=evil\r\n__MODIFY__.Debug.Level=9\r\n"
+      "__MODIFY__.URL.Update=C:\\evil.exe\r\n__MODIFY__.URL.Help=https://example.com/help\r\nResult=0\r\n");
+  auto* f = Manual();
+  EXPECT_EQ(Setting("banner.Top.URL"), "http://b/1");
+  EXPECT_EQ(GetSettings()->ReadInteger("Update.Days"), 7);
+  EXPECT_EQ(Setting("URL.Help"), "https://example.com/help");
+  EXPECT_EQ(Setting("FireFoxPath"), "");
+  EXPECT_EQ(Setting("App.GUID"), "");
+  EXPECT_EQ(Setting("Debug.Level"), "");
+  EXPECT_EQ(Setting("URL.Update"), "http://" + server_->Host() + "/update.php");
+  // Stored in the file itself, not only in memory.
+  const std::string file = qmtest::ReadAll(GetSettings()->SettingsFileName());
+  EXPECT_NE(file.find("Update.Days=7"), std::string::npos);
+  EXPECT_EQ(file.find("evil"), std::string::npos);
+  // The date of the answer, as days since 30 December 1899.
+  const double today = updatetext::DateTimeSerial(now.wYear, now.wMonth, now.wDay, 0, 0, 0, 0);
+  const double last = GetSettings()->ReadFloat("Update.LastDate");
+  EXPECT_GE(last, today);
+  EXPECT_LT(last, today + 2);
+  delete f;
+}
+
+TEST_F(UpdateForm, KeysAndButtons) {
+  // Any key abandons the check: the answer, held back by the server, is never processed.
+  server_->ResetRelease();
+  server_->SetHandler([](THttpConnection& c, const std::string&, const std::string&) {
+    c.WaitRelease(10000);
+    THttpTestServer::Ok(c, "magicword=Word\r\nResult=1\r\ninfo=late\r\n__MODIFY__.Update.Days=5\r\n");
+  });
+  auto* f = NewForm<TfrmCLUpdateForm>(host_);
+  f->Show();
+  f->StartCheck(true);
+  ASSERT_TRUE(WaitFor([] { return server_->RequestCount() > 0; }, 10000));
+  SendMessageA(f->btnOK2->Handle(), WM_KEYUP, VK_TAB, 0);
+  server_->Release();
+  WaitFor([] { return server_->Finished() > 0; }, 10000);
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(f->lbInfo->GetText(), "Checking for updates...");
+  EXPECT_EQ(Setting("Update.Days"), "");
+  EXPECT_EQ(f->ModalResult, mrNone);
+  // Escape closes with the cancel result.
+  SendMessageA(f->btnOK2->Handle(), WM_KEYUP, VK_ESCAPE, 0);
+  EXPECT_EQ(f->ModalResult, mrCancel);
+  delete f;
+  server_->ClearRequests();
+
+  // Ok2 and Ok store the check box; Cancel does not; nothing is stored with NoAutoCheck.
+  SetAnswer("magicword=Word\r\nResult=0\r\n");
+  f = Manual();
+  f->cbAutoCheckUpdate->SetChecked(false);
+  SendMessageA(f->btnOK2->Handle(), BM_CLICK, 0, 0);
+  EXPECT_FALSE(GetSettings()->ReadBool("Update.AutoCheck"));
+  EXPECT_EQ(f->ModalResult, mrCancel);
+  delete f;
+
+  SetAnswer("magicword=Word\r\nResult=1\r\npage=http://example.com/page\r\n");
+  f = Manual();
+  f->cbAutoCheckUpdate->SetChecked(true);
+  SendMessageA(f->btnCancel->Handle(), BM_CLICK, 0, 0);
+  EXPECT_FALSE(GetSettings()->ReadBool("Update.AutoCheck"));
+  EXPECT_EQ(f->ModalResult, mrCancel);
+  delete f;
+
+  GetSettings()->WriteBool("Update.NoAutoCheck", true);
+  f = Manual();
+  f->cbAutoCheckUpdate->SetChecked(true);
+  SendMessageA(f->btnOK2->Handle(), BM_CLICK, 0, 0);
+  EXPECT_FALSE(GetSettings()->ReadBool("Update.AutoCheck"));
+  delete f;
+}
+
+namespace {
+
+// Closes the automatic window once it shows itself (from another thread, as a user would).
+struct TCloser {
+  HANDLE thread = nullptr;
+  std::atomic<bool> shown{false};
+  std::atomic<bool> stop{false};
+  HWND wnd;
+  explicit TCloser(HWND w) : wnd(w) {
+    thread = CreateThread(nullptr, 0, &Proc, this, 0, nullptr);
+  }
+  ~TCloser() {
+    stop = true;
+    WaitForSingleObject(thread, 20000);
+    CloseHandle(thread);
+  }
+  static DWORD WINAPI Proc(void* p) {
+    auto* self = static_cast<TCloser*>(p);
+    for (int i = 0; i < 500 && !self->stop && IsWindow(self->wnd); ++i) {
+      if (IsWindowVisible(self->wnd)) {
+        self->shown = true;
+        PostMessageA(self->wnd, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+};
+
+}  // namespace
+
+TEST_F(UpdateForm, AutomaticModeShowsOnlyAllowedNewerVersionsAndFreesItself) {
+  const std::string newer = "magicword=Word\r\nResult=1\r\ninfo=new\r\n__MODIFY__.Update.Days=";
+  struct Case {
+    bool autoCheck, noAutoCheck;
+    int runTimes;
+    bool shown;
+  } cases[] = {{true, false, 3, true}, {false, false, 3, false}, {true, true, 3, false}, {true, false, 0, false}};
+  int n = 0;
+  for (const Case& c : cases) {
+    TCLSettings* s = GetSettings();
+    s->WriteBool("Update.AutoCheck", c.autoCheck);
+    s->WriteBool("Update.NoAutoCheck", c.noAutoCheck);
+    // The start count is read when the store starts.
+    s->WriteInteger("RunTimes", c.runTimes);
+    FreeSettings();
+    ASSERT_EQ(GetSettings()->RunTimes(), c.runTimes);
+    GetSettings()->WriteString("Update.Days", "");
+    SetAnswer(newer + std::to_string(++n) + "\r\n");
+
+    TfrmCLUpdateForm* f = CLAutoCheckUpdate(host_);
+    const HWND wnd = f->Handle();
+    TCloser closer(wnd);
+    ASSERT_TRUE(WaitFor([&] { return GetSettings()->ReadInteger("Update.Days") == n; }, 15000));
+    WaitFor([&] { return c.shown ? !IsWindow(wnd) : false; }, c.shown ? 10000 : 500);
+    EXPECT_EQ(closer.shown.load(), c.shown) << n;
+    // Shown windows free themselves when closed; silent ones stay hidden and alive.
+    EXPECT_EQ(IsWindow(wnd) != FALSE, !c.shown) << n;
+    if (!c.shown) {
+      EXPECT_FALSE(IsWindowVisible(wnd));
+      delete f;
+    }
+  }
+  GetSettings()->WriteBool("Update.AutoCheck", true);
+  GetSettings()->WriteBool("Update.NoAutoCheck", false);
+}
