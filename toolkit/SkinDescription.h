@@ -3,7 +3,7 @@
 //
 //   [Skin]     Name=Frost
 //   [Colors]   Window=#EEF3F8 ... (every colour "#RRGGBB"; see the table in the source)
-//   [Fonts]    Control=Tahoma,13  Caption=Segoe UI,14,bold   (face, pixel height, "bold")
+//   [Fonts]    Control=Tahoma,11  Caption=Tahoma,13,bold   (face, pixel height, "bold")
 //   [Metrics]  CaptionHeight=26 BorderWidth=4 ... (each with a sane range)
 //   [Glow]     ButtonSize=2 CaptionButtonSize=3 Strength=150
 //   [Pieces]   CaptionTexture=caption.png  (PNG entries of the same skin file)
@@ -25,7 +25,7 @@ constexpr TSkinColor SkinRgb(int r, int g, int b) {
 
 struct TSkinFont {
   std::string Face = "Tahoma";
-  int Height = 13;  // pixels
+  int Height = 11;  // pixels
   bool Bold = false;
 };
 
@@ -69,8 +69,8 @@ struct TSkinDescription {
   TSkinColor HintBorder = SkinRgb(0x9A, 0x94, 0x70);
 
   TSkinFont ControlFont;
-  TSkinFont CaptionFont{"Tahoma", 14, true};
-  TSkinFont PanelTitleFont{"Tahoma", 13, true};
+  TSkinFont CaptionFont{"Tahoma", 13, true};
+  TSkinFont PanelTitleFont{"Tahoma", 12, true};
 
   int CaptionHeight = 26;
   int BorderWidth = 4;
