@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "framework/CLEngineRules.h"
 #include "framework/CLSettings.h"
 #include "framework/IniText.h"
 #include "lang/CLMultiLang.h"
@@ -106,6 +107,7 @@ void TCLEngine::Notification(TComponent* c, TOperation op) {
   if (c == languageData_) languageData_ = nullptr;
   if (c == languageMenuItem_) languageMenuItem_ = nullptr;
   if (c == ownerForm_) ownerForm_ = nullptr;
+  ForgetLink(c);
 }
 
 void TCLEngine::SetLanguageData(TCLMultiLangData* d) {
@@ -127,8 +129,8 @@ void TCLEngine::Loaded() {
   if (Designing()) return;
   loading_ = true;
   try {
-    if (InitSkinHook) InitSkinHook(this);
-    if (InitLanguageHook) InitLanguageHook(this);
+    InitSkin();
+    InitLanguage();
   } catch (...) {
     loading_ = false;
     throw;  // no "CL InitPost" then: the post-start work never runs
@@ -196,7 +198,7 @@ void TCLEngine::PostStartWork() {
   OnLanguageChanged(this);
   OnSkinChanged(this);
   UpdateTitle();
-  if (GetSettings()->ReadBool("Update.BeginAuto") && AutoCheckUpdateHook) AutoCheckUpdateHook(this);
+  if (GetSettings()->ReadBool("Update.BeginAuto")) AutoCheckUpdate();
   CommandLineStep();
   initPending_ = false;
 }
@@ -204,8 +206,8 @@ void TCLEngine::PostStartWork() {
 void TCLEngine::UpdateTitle() {
   if (Designing()) return;
   TCLEngine* engine = GetEngine() ? GetEngine() : this;
-  std::string t = engine->GetApplicationName();
-  if (titleIncludeVer_) t += "  " + GetSettings()->ReadString("App.Ver");
+  std::string t = clengine::ComposeTitle(engine->GetApplicationName(), titleIncludeVer_,
+                                         titleIncludeVer_ ? GetSettings()->ReadString("App.Ver") : std::string());
   title_ = t;
   if (GetSettings()->ReadBool("App.NoAutoTitle")) return;
   Application()->SetTitle(t);

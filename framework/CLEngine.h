@@ -18,6 +18,24 @@
 class TCLEngine;
 class TCLMultiLangData;
 class TCLDownloadRegistry;
+class TskSkinData;
+class TskSkinMessage;
+class TskCompressedStoredSkin;
+class TMenuItem;
+
+// The framework windows the engine opens (About, Update). The units that define them register
+// their openers here, so that the engine links without them; a window nobody registered is
+// not opened.
+struct TCLEngineWindows {
+  // Creates the About window owned by `owner`; a child of `parent` at 0,0 when that is not
+  // null; shown modally.
+  std::function<void(TComponent* owner, HWND parent)> ShowAbout;
+  // Creates the Update window owned by `owner` and starts a manual or an automatic check;
+  // shows it modally when `show`.
+  std::function<void(TComponent* owner, bool manual, bool show)> CheckUpdate;
+};
+void SetEngineWindows(const TCLEngineWindows& windows);
+const TCLEngineWindows& EngineWindows();
 
 // The process-wide engine: the first engine created, or null.
 TCLEngine* GetEngine();
@@ -103,12 +121,34 @@ class TCLEngine : public TComponent {
   void ReleaseDownload(const std::string& url);
   const TCLDownloadRegistry* Downloads() const { return downloads_.get(); }
 
-  // Work of other parts of the engine that runs inside Loaded and PostStartWork; each is
-  // skipped while empty. Skin and language set-up (Loaded, with loading set), the automatic
-  // update check (PostStartWork, when "Update.BeginAuto").
-  std::function<void(TCLEngine*)> InitSkinHook;
-  std::function<void(TCLEngine*)> InitLanguageHook;
-  std::function<void(TCLEngine*)> AutoCheckUpdateHook;
+  // A message box from the language data: Text = GetResText(key), "{1}".. filled from `args`,
+  // captioned with the application name. With a ShowAgainID not 0 the box offers "do not show
+  // again"; once ticked, later calls with that ID return at once (DefaultResult when not 0,
+  // else the stored answer). `dlgType` and `buttons` number as TMsgDlgType and TMsgDlgBtn.
+  int ShowResMessage(const std::string& key, const std::vector<std::string>& args, int showAgainID, int dlgType,
+                     unsigned buttons, int defaultResult, bool isLibRes);
+  // The skinned message-box component, created on first use and owned by the owner form.
+  TskSkinMessage* GetSkinMessage();
+  void ShowAbout();
+  void CheckUpdate(bool show);
+  // Starts a silent check when "Update.Days" have passed since "Update.LastDate".
+  void AutoCheckUpdate();
+
+  // Skin and language selection (CLEngineSkinLang.cpp).
+  void SetSkin(const std::string& name);
+  void SetLanguage(const std::string& name);
+  TStrings* GetSkinList();
+  TStrings* GetLanguageList();
+  void BuildSkinMenu(TMenuItem* parent);
+  void BuildLanguageMenu(TMenuItem* parent);
+  void InitSkin();
+  void InitLanguage();
+  void SkinMenuClick(TObject* sender);
+  void LanguageMenuClick(TObject* sender);
+  const std::string& SkinName() const { return skinName_; }
+  const std::string& LanguageName() const { return languageName_; }
+  const std::vector<TMenuItem*>& SkinMenuItems() const { return skinMenuItems_; }
+  const std::vector<TMenuItem*>& LanguageMenuItems() const { return languageMenuItems_; }
 
  protected:
   void Notification(TComponent* c, TOperation op) override;
@@ -148,6 +188,22 @@ class TCLEngine : public TComponent {
   friend bool EngineSettingOverwrite(const std::string& key, std::string* value);
   friend bool EngineSettingDefault(const std::string& key, std::string* value);
   std::shared_ptr<TCLDownloadRegistry> downloads_;  // created on first use
+
+  // Skin and language state (CLEngineSkinLang.cpp).
+  TskSkinData* SkinDataObject() const;
+  void CheckItems(const std::vector<TMenuItem*>& items, TStrings* list, const std::string& name);
+  void BuildMenu(TMenuItem* parent, TStrings* list, std::vector<TMenuItem*>& items, const std::string& current,
+                 void (TCLEngine::*click)(TObject*));
+  void ForgetLink(TComponent* c);
+  std::string skinName_;
+  std::string languageName_;
+  std::unique_ptr<TStringList> skinList_;
+  std::unique_ptr<TStringList> languageList_;
+  std::vector<TMenuItem*> skinMenuItems_;
+  std::vector<TMenuItem*> languageMenuItems_;
+  TskCompressedStoredSkin* defaultStoredSkin_ = nullptr;
+  bool defaultSkinnableForm_ = true;
+  TskSkinMessage* skinMessage_ = nullptr;
 };
 
 // Command-line arguments after the program name, split by the usual C rules.
