@@ -51,8 +51,8 @@ bool CanStart() {
 }
 
 // Holds the post-start work (InitPending stays set) while the flag file exists, answering
-// other instances meanwhile.
-void HoldPostStart(TCLEngine*) {
+// other instances meanwhile. Runs from OnLanguageChanged, the first step of that work.
+void HoldPostStart() {
   std::string flag = QV_GetAppPath() + "hold.flag";
   if (GetFileAttributesA(flag.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   Log("holding " + Pid());
@@ -75,13 +75,13 @@ class TfrmMain : public TForm {
   explicit TfrmMain(TComponent* owner) : TForm(owner) {}
   TCLEngine* engine1 = nullptr;
   void FormCreate(TObject*) {
-    engine1->AutoCheckUpdateHook = &HoldPostStart;
     Log("window " + Pid() + " " + std::to_string(reinterpret_cast<UINT_PTR>(Handle())));
   }
   void engine1CmdFile(const std::string& strFileName) {
     Log("cmd " + Pid() + " " + std::to_string(strFileName.size()) + ":" + strFileName);
   }
   void engine1TitleChange(TObject*) { Log("ready " + Pid()); }
+  void engine1LanguageChanged(TObject*) { HoldPostStart(); }
   void FormDestroy(TObject*) { Log("destroy " + Pid()); }
 };
 
@@ -91,6 +91,7 @@ QM_REGISTER_CLASS(TfrmMain, b) {
   b.Method("engine1CmdFile", &TfrmMain::engine1CmdFile);
   b.Method("engine1TitleChange", &TfrmMain::engine1TitleChange);
   b.Method("FormDestroy", &TfrmMain::FormDestroy);
+  b.Method("engine1LanguageChanged", &TfrmMain::engine1LanguageChanged);
 }
 
 TfrmMain* frmMain = nullptr;

@@ -257,7 +257,7 @@ TEST(Startup, FirstInstanceHandsItsOwnTextToOnCmdFile) {
 }
 
 TEST(Startup, BusyInstanceIsNotBroughtForwardButGetsTheTextAndHiddenStartIsShownLater) {
-  TAppDir app("Update.BeginAuto=1\r\n");
+  TAppDir app;
   WriteAll(app.Path() + "hold.flag", "");
   HANDLE first = app.Start("/h");
   DWORD pid = GetProcessId(first);
