@@ -2,6 +2,7 @@
 
 #include "components/StoredData.h"
 #include "framework/CLEngine.h"
+#include "framework/CLForm.h"
 #include "framework/CLSettings.h"
 #include "lang/CLMultiLang.h"
 #include "net/BannerText.h"
@@ -72,6 +73,11 @@ const char kStoredText[] = R"(object frmCLAboutForm : TfrmCLAboutForm
   end
   object skDynamicSkinForm1 : TskDynamicSkinForm
   end
+  object clfrm1 : TCLForm
+    RuntimeSetSkinData = true
+    RuntimeSetLanguageData = true
+    RunTimeSetFormProperties = false
+  end
 end
 )";
 
@@ -100,6 +106,7 @@ QM_REGISTER_CLASS(TfrmCLAboutForm, b) {
   b.Field("lblSupport", &TfrmCLAboutForm::lblSupport);
   b.Field("btnOK", &TfrmCLAboutForm::btnOK);
   b.Field("skDynamicSkinForm1", &TfrmCLAboutForm::skDynamicSkinForm1);
+  b.Field("clfrm1", &TfrmCLAboutForm::clfrm1);
   b.Method("FormCreate", &TfrmCLAboutForm::FormCreate);
   b.Method("FormKeyUp", &TfrmCLAboutForm::FormKeyUp);
 }

@@ -13,6 +13,7 @@ class TskSkinTextLabel;
 class TskSkinLinkLabel;
 class TskSkinButton;
 class TskDynamicSkinForm;
+class TCLForm;
 class TCLWebBanner;
 
 class TfrmCLAboutForm : public TForm {
@@ -29,6 +30,7 @@ class TfrmCLAboutForm : public TForm {
   TskSkinLinkLabel* lblSupport = nullptr;
   TskSkinButton* btnOK = nullptr;
   TskDynamicSkinForm* skDynamicSkinForm1 = nullptr;
+  TCLForm* clfrm1 = nullptr;
 
   void FormCreate(TObject* sender);
   void FormKeyUp(TObject* sender, WORD& key, TShiftState shift);

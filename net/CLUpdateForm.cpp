@@ -1,6 +1,7 @@
 #include "net/CLUpdateForm.h"
 
 #include "framework/CLEngine.h"
+#include "framework/CLForm.h"
 #include "framework/CLEngineWeb.h"
 #include "framework/CLSettings.h"
 #include "components/StoredData.h"
@@ -87,6 +88,11 @@ const char kStoredText[] = R"(object frmCLUpdateForm : TfrmCLUpdateForm
   end
   object skDynamicSkinForm1 : TskDynamicSkinForm
   end
+  object clfrm1 : TCLForm
+    RuntimeSetSkinData = true
+    RuntimeSetLanguageData = true
+    RunTimeSetFormProperties = false
+  end
   object sdDownload : TSingleDownloader
     AcceptTypes = "*/*"
     BinaryData = false
@@ -118,6 +124,7 @@ QM_REGISTER_CLASS(TfrmCLUpdateForm, b) {
   b.Field("pnOK", &TfrmCLUpdateForm::pnOK);
   b.Field("btnOK2", &TfrmCLUpdateForm::btnOK2);
   b.Field("skDynamicSkinForm1", &TfrmCLUpdateForm::skDynamicSkinForm1);
+  b.Field("clfrm1", &TfrmCLUpdateForm::clfrm1);
   b.Field("sdDownload", &TfrmCLUpdateForm::sdDownload);
   b.Method("FormCreate", &TfrmCLUpdateForm::FormCreate);
   b.Method("sdDownloadDoneString", &TfrmCLUpdateForm::sdDownloadDoneString);

@@ -15,6 +15,7 @@ class TskSkinTextLabel;
 class TskSkinCheckBox;
 class TskSkinButton;
 class TskDynamicSkinForm;
+class TCLForm;
 
 class TfrmCLUpdateForm : public TForm {
   QM_CLASS(TfrmCLUpdateForm, TForm)
@@ -36,6 +37,7 @@ class TfrmCLUpdateForm : public TForm {
   TskSkinPanel* pnOK = nullptr;
   TskSkinButton* btnOK2 = nullptr;
   TskDynamicSkinForm* skDynamicSkinForm1 = nullptr;
+  TCLForm* clfrm1 = nullptr;
   TSingleDownloader* sdDownload = nullptr;
 
   void StartCheck(bool manual);

@@ -21,3 +21,51 @@ inline TForm* TestHost() {
   }();
   return host;
 }
+
+#include <string>
+
+#include "platform/Handles.h"
+#include "support/TestSupport.h"
+#include "tools/QVTools.h"
+
+// The default browser replaced by this test program's child "browser" (defined once, in
+// WebBannerTest.cpp), which writes the address it was given into `outFile`; the registered
+// command is put back afterwards.
+class TBrowserStub {
+ public:
+  explicit TBrowserStub(const std::string& outFile) {
+    had_ = (saved_ = QV_ReadRegString(HKEY_CLASSES_ROOT, kKey, "", "\x01")) != "\x01";
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    Set("\"" + std::string(exe) + "\" --qm-child=browser \"" + outFile + "\" \"%1\"");
+  }
+  ~TBrowserStub() {
+    if (had_)
+      Set(saved_);
+    else
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, kKey);
+  }
+  TBrowserStub(const TBrowserStub&) = delete;
+  TBrowserStub& operator=(const TBrowserStub&) = delete;
+
+ private:
+  static void Set(const std::string& command) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+      return;
+    TRegKey key(raw);
+    RegSetValueExA(key.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
+  }
+  static constexpr const char* kKey = "HTTP\\shell\\open\\command";
+  bool had_ = false;
+  std::string saved_;
+};
+
+// The address the stub browser was started with; empty when it was not started in time.
+inline std::string OpenedAddress(const std::string& outFile, DWORD timeoutMs = 15000) {
+  qmtest::WaitFor([&] { return qmtest::Exists(outFile); }, timeoutMs);
+  std::string text = qmtest::Exists(outFile) ? qmtest::ReadAll(outFile) : std::string();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}

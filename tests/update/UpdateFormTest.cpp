@@ -236,6 +236,19 @@ TEST_F(UpdateForm, KeysAndButtons) {
   delete f;
 
   SetAnswer("magicword=Word\r\nResult=1\r\npage=http://example.com/page\r\n");
+  {
+    // Ok stores the check box and opens the page in the browser.
+    qmtest::TScratchDir dir("okpage");
+    TBrowserStub browser(dir / "opened.txt");
+    f = Manual();
+    f->cbAutoCheckUpdate->SetChecked(true);
+    SendMessageA(f->btnOK->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(GetSettings()->ReadBool("Update.AutoCheck"));
+    EXPECT_EQ(f->ModalResult, mrOk);
+    EXPECT_EQ(OpenedAddress(dir / "opened.txt"), "http://example.com/page");
+    delete f;
+    GetSettings()->WriteBool("Update.AutoCheck", false);
+  }
   f = Manual();
   f->cbAutoCheckUpdate->SetChecked(true);
   SendMessageA(f->btnCancel->Handle(), BM_CLICK, 0, 0);

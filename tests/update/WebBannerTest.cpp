@@ -17,6 +17,14 @@ using qmtest::WaitFor;
 
 namespace {
 
+// The stub browser of TBrowserStub: writes the one address it was given.
+QM_CHILD(browser) {
+  if (args.size() < 2) return 2;
+  qmtest::WriteAll(args[0] + ".tmp", args[1] + "\n");
+  MoveFileA((args[0] + ".tmp").c_str(), args[0].c_str());
+  return 0;
+}
+
 class WebBanner : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = new THttpTestServer(32); }
@@ -176,4 +184,13 @@ TEST_F(WebBanner, WcmeLinkIsCancelledForEveryBannerAndReachesTheUserHandler) {
   EXPECT_EQ(seen, "wcme:PAGE=none");
   EXPECT_TRUE(cancelSeen);
   EXPECT_EQ(b->LocationURL(), local);
+
+  // The support page named by the link opens in the browser; the banner stays where it was.
+  GetSettings()->WriteString("URL.support", "http://support.example/s.php");
+  const std::string opened = dir_ / "opened.txt";
+  TBrowserStub browser(opened);
+  EXPECT_FALSE(b->Navigate("wcme:PAGE=support"));
+  EXPECT_EQ(OpenedAddress(opened).rfind("http://support.example/s.php?ACTION=support&", 0), 0u);
+  EXPECT_EQ(b->LocationURL(), local);
+  EXPECT_EQ(b->URL, local);
 }
