@@ -70,6 +70,17 @@ TEST_F(AboutForm, LinesByLanguageAndVersion) {
   delete f;
 }
 
+TEST_F(AboutForm, LogoSizesTheWindow) {
+  TPictureBeside picture("about.png");
+  ASSERT_TRUE(picture.Present());
+  auto* f = NewForm<TfrmCLAboutForm>(TestHost());
+  EXPECT_TRUE(f->pnLogo->Visible());
+  EXPECT_EQ(f->pnLogo->Height(), 65);
+  EXPECT_EQ(f->ClientWidth(), 373);
+  EXPECT_EQ(f->ClientHeight(), 262);
+  delete f;
+}
+
 TEST_F(AboutForm, AccessWordAsTheFirstKeysSwitchesInternalMode) {
   auto* f = NewForm<TfrmCLAboutForm>(TestHost());
   const std::string caption = f->GetText();

@@ -69,3 +69,24 @@ inline std::string OpenedAddress(const std::string& outFile, DWORD timeoutMs = 1
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
 }
+
+// A window picture beside the test program (where the windows look for it) for one test:
+// copied from the sources, or replaced by `bytes` when they are given.
+class TPictureBeside {
+ public:
+  TPictureBeside(const std::string& name, const std::string* bytes = nullptr) {
+    const std::string folder = qmtest::ProgramDir() + "res\\images\\";
+    CreateDirectoryA((qmtest::ProgramDir() + "res").c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    path_ = folder + name;
+    if (bytes)
+      qmtest::WriteAll(path_, *bytes);
+    else
+      CopyFileA((std::string("Z:") + QM_SOURCE_DIR + "/data/res/images/" + name).c_str(), path_.c_str(), FALSE);
+  }
+  ~TPictureBeside() { qmtest::RemoveTree(qmtest::ProgramDir() + "res"); }
+  bool Present() const { return qmtest::Exists(path_); }
+
+ private:
+  std::string path_;
+};

@@ -104,6 +104,26 @@ TEST_F(UpdateForm, PreparedWindowShowsOnlyTheDisabledOkWhileConnecting) {
   delete f;
 }
 
+TEST_F(UpdateForm, LogoSizesTheWindowAndADamagedOneIsLeftOut) {
+  {
+    TPictureBeside picture("update.png");
+    ASSERT_TRUE(picture.Present());
+    auto* f = NewForm<TfrmCLUpdateForm>(host_);
+    EXPECT_TRUE(f->pnLogo->Visible());
+    EXPECT_EQ(f->imgLogo->Picture().Height(), 65);
+    EXPECT_EQ(f->pnLogo->Height(), 65);
+    EXPECT_EQ(f->ClientWidth(), 373);
+    EXPECT_EQ(f->ClientHeight(), 306);
+    delete f;
+  }
+  const std::string damaged = "\x89PNG\r\n\x1a\nbroken";
+  TPictureBeside picture("update.png", &damaged);
+  auto* f = NewForm<TfrmCLUpdateForm>(host_);
+  EXPECT_FALSE(f->pnLogo->Visible());
+  EXPECT_EQ(f->ClientHeight(), 306 - 65);
+  delete f;
+}
+
 TEST_F(UpdateForm, ManualNewerVersionWithAndWithoutPage) {
   SetAnswer("magicword=WORD\r\nResult=1\r\ninfo=Version 3 is out\r\npage=http://example.com/get\r\n");
   auto* f = Manual();
