@@ -1,5 +1,6 @@
 #include "framework/CLDownloadRegistry.h"
 
+#include "framework/CLEngine.h"
 #include "tools/QVTools.h"
 #include "tools/UrlText.h"
 
@@ -42,4 +43,15 @@ void TCLDownloadRegistry::DownloadFile(TComponent* owner, const std::string& url
 void TCLDownloadRegistry::ReleaseDownload(const std::string& url) {
   for (size_t i = 0; i < urls_.size(); ++i)
     if (urltext::SameTextNoCase(urls_[i], url) && downloaders_[i]) downloaders_[i]->OnDoneFile = nullptr;
+}
+
+// --- The engine's members -----------------------------------------------------------------------
+
+void TCLEngine::DownloadFile(const std::string& url, const std::string& fileName, const TOnDoneFileEvent& onDone) {
+  if (!downloads_) downloads_ = std::make_shared<TCLDownloadRegistry>();
+  downloads_->DownloadFile(Application(), url, fileName, onDone);
+}
+
+void TCLEngine::ReleaseDownload(const std::string& url) {
+  if (downloads_) downloads_->ReleaseDownload(url);
 }

@@ -1,5 +1,6 @@
 #include "framework/CLEngineWeb.h"
 
+#include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "tools/QVTools.h"
 
@@ -57,4 +58,42 @@ bool HandleWcmeNavigation(const std::string& url, const std::function<void(const
   std::string page = pairs.Value("PAGE");
   if (!page.empty() && openActionPage) openActionPage(page);
   return true;
+}
+
+// --- The engine's members -----------------------------------------------------------------------
+
+namespace {
+
+// The address a browser control hands over: text, a variant by reference, or anything the
+// system can turn into text.
+std::string VariantAddress(const VARIANT& v) {
+  if (V_VT(&v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&v)) return VariantAddress(*V_VARIANTREF(&v));
+  if (V_VT(&v) == VT_BSTR) return V_BSTR(&v) ? WideToAnsi(V_BSTR(&v)) : std::string();
+  if (V_VT(&v) == (VT_BYREF | VT_BSTR) && V_BSTRREF(&v) && *V_BSTRREF(&v)) return WideToAnsi(*V_BSTRREF(&v));
+  VARIANT text;
+  VariantInit(&text);
+  std::string result;
+  if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR)) && V_BSTR(&text))
+    result = WideToAnsi(V_BSTR(&text));
+  VariantClear(&text);
+  return result;
+}
+
+}  // namespace
+
+std::string TCLEngine::GetQueryParams() const { return WebQueryParams(); }
+
+std::string TCLEngine::GetActionURL(const std::string& action, bool withParams) const {
+  return WebActionURL(action, withParams);
+}
+
+void TCLEngine::OpenURL(const std::string& url) const { WebOpenURL(Application()->Handle(), url); }
+
+void TCLEngine::OpenActionPage(const std::string& action) const { OpenURL(GetActionURL(action, true)); }
+
+void TCLEngine::HandleBeforeNavigate(TObject* /*sender*/, IDispatch* /*pDisp*/, VARIANT& url, VARIANT& /*flags*/,
+                                     VARIANT& /*targetFrameName*/, VARIANT& /*postData*/, VARIANT& /*headers*/,
+                                     VARIANT_BOOL& cancel) {
+  if (HandleWcmeNavigation(VariantAddress(url), [this](const std::string& page) { OpenActionPage(page); }))
+    cancel = VARIANT_TRUE;
 }

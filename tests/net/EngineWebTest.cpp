@@ -6,6 +6,7 @@
 
 #include "HttpTestServer.h"
 #include "framework/CLDownloadRegistry.h"
+#include "framework/CLEngine.h"
 #include "framework/CLEngineWeb.h"
 #include "framework/CLSettings.h"
 #include "platform/Handles.h"
@@ -219,6 +220,115 @@ TEST_F(DownloadRegistryTest, DownloadersFreedByTheirOwnerOrByTheRegistryReportNo
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(qmtest::Exists(dir / "a.htm"));
   EXPECT_FALSE(qmtest::Exists(dir / "b.htm"));
+}
+
+// --- Through the engine ----------------------------------------------------------------------------
+
+// The stub browser: writes the address it was given into the file named first.
+QM_CHILD(browser) {
+  if (args.size() != 2) return 2;
+  qmtest::WriteAll(args[0] + ".tmp", args[1]);
+  MoveFileA((args[0] + ".tmp").c_str(), args[0].c_str());
+  return 0;
+}
+
+// An engine on a form of its own, the browser command pointed at the stub, and both put back.
+class EngineTest : public DownloadRegistryTest {
+ protected:
+  void SetUp() override {
+    DownloadRegistryTest::SetUp();
+    WriteSettings();
+    SetChannel("unknow");
+    form.reset(new TForm(nullptr));
+    engine = new TCLEngine(form.get());
+    ASSERT_EQ(GetEngine(), engine);
+    savedCommand = QV_ReadRegString(HKEY_CLASSES_ROOT, kCommandKey, "", "");
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    SetCommand("\"" + std::string(exe) + "\" --qm-child=browser \"" + (dir / "opened.txt") + "\" \"%1\"");
+  }
+  void TearDown() override {
+    form.reset();  // frees the engine with it
+    SetCommand(savedCommand);
+    DownloadRegistryTest::TearDown();
+  }
+  static void SetCommand(const std::string& command) {
+    HKEY raw = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kCommandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    TRegKey key(raw);
+    RegSetValueExA(key.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
+  }
+  std::string Opened() {
+    WaitFor([&] { return qmtest::Exists(dir / "opened.txt"); }, 20000);
+    return qmtest::ReadAll(dir / "opened.txt");
+  }
+  VARIANT_BOOL Navigate(const std::string& url) {
+    VARIANT address, empty;
+    VariantInit(&empty);
+    VariantInit(&address);
+    std::wstring wide(url.begin(), url.end());
+    V_VT(&address) = VT_BSTR;
+    V_BSTR(&address) = SysAllocString(wide.c_str());
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    engine->HandleBeforeNavigate(nullptr, nullptr, address, empty, empty, empty, empty, cancel);
+    VariantClear(&address);
+    return cancel;
+  }
+
+  static constexpr const char* kCommandKey = "HTTP\\shell\\open\\command";
+  std::unique_ptr<TForm> form;
+  TCLEngine* engine = nullptr;
+  std::string savedCommand;
+};
+
+TEST_F(EngineTest, ActionAddressesFollowTheEnginesKeyLists) {
+  engine->SettingOverwrite()->Add("URL.Update=http://over.example/u.php");
+  std::string url = engine->GetActionURL("Update", true);
+  const std::string head = "http://over.example/u.php?ACTION=Update&";
+  EXPECT_EQ(url.substr(0, head.size()), head) << url;
+  std::string params = engine->GetQueryParams();
+  EXPECT_EQ(params.substr(5, 17), "&PID=QM%2FTest&LA");
+}
+
+TEST_F(EngineTest, WcmeLinkOpensTheActionPageInTheBrowserAndCancels) {
+  GetSettings()->WriteString("URL.support", "http://support.example/help?x=1");
+  EXPECT_EQ(Navigate("WCME:PAGE=support"), VARIANT_TRUE);
+  std::string opened = Opened();
+  const std::string head = "http://support.example/help?x=1&ACTION=support&";
+  EXPECT_EQ(opened.substr(0, head.size()), head) << opened;
+  EXPECT_NE(opened.find("&CHL=756E6B6E6F77"), std::string::npos) << opened;
+
+  DeleteFileA((dir / "opened.txt").c_str());
+  EXPECT_EQ(Navigate("wcme:nothing=here"), VARIANT_TRUE);
+  EXPECT_EQ(Navigate("http://support.example/page.htm"), VARIANT_FALSE);
+  qmtest::WaitFor([] { return false; }, 500);
+  EXPECT_FALSE(qmtest::Exists(dir / "opened.txt"));
+}
+
+TEST_F(EngineTest, EngineRegistryOwnsItsDownloadersThroughTheApplication) {
+  int calls = 0;
+  engine->DownloadFile(Url("/Engine.htm"), dir / "e\\engine.htm", [&](TObject*, const std::string&, int32_t) { ++calls; });
+  engine->DownloadFile(Url("/ENGINE.htm"), dir / "e\\other.htm", [&](TObject*, const std::string&, int32_t) { calls += 100; });
+  ASSERT_TRUE(WaitFor([&] { return calls > 0; }, 20000));
+  ASSERT_NE(engine->Downloads(), nullptr);
+  ASSERT_EQ(engine->Downloads()->Downloaders().size(), 1u);
+  EXPECT_EQ(engine->Downloads()->Downloaders()[0]->Owner(), Application());
+  EXPECT_EQ(calls, 1);
+
+  // A busy download when the engine goes: cancelled, nothing reported, the application keeps
+  // no downloader of a dead engine.
+  int before = Application()->ComponentCount();
+  engine->DownloadFile(Url("/stall-engine.htm"), dir / "e\\late.htm", [&](TObject*, const std::string&, int32_t) { calls += 1000; });
+  EXPECT_EQ(Application()->ComponentCount(), before + 1);
+  form.reset();
+  EXPECT_EQ(Application()->ComponentCount(), before - 1);
+  Server().Release();
+  qmtest::WaitFor([] { return false; }, 500);
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(qmtest::Exists(dir / "e\\late.htm"));
 }
 
 }  // namespace
