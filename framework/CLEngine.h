@@ -7,20 +7,16 @@
 #include <oaidl.h>
 
 #include <deque>
-#include <oaidl.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "components/Forms.h"
-#include "net/SingleDownloader.h"
 #include "framework/NameValueIndex.h"
 #include "net/SingleDownloader.h"
 
 class TCLEngine;
 class TCLMultiLangData;
-class TCLDownloadRegistry;
 class TCLDownloadRegistry;
 class TskSkinData;
 class TskSkinMessage;
@@ -125,20 +121,6 @@ class TCLEngine : public TComponent {
   void ReleaseDownload(const std::string& url);
   const TCLDownloadRegistry* Downloads() const { return downloads_.get(); }
 
-  // Web actions and request addresses (CLEngineWeb.cpp).
-  std::string GetQueryParams() const;
-  std::string GetActionURL(const std::string& action, bool withParams) const;
-  void OpenURL(const std::string& url) const;
-  void OpenActionPage(const std::string& action) const;
-  // The before-navigate handler for embedded browsers: "wcme:" links become actions.
-  void HandleBeforeNavigate(TObject* sender, IDispatch* pDisp, VARIANT& url, VARIANT& flags,
-                            VARIANT& targetFrameName, VARIANT& postData, VARIANT& headers,
-                            VARIANT_BOOL& cancel);
-  // The download registry (CLDownloadRegistry.cpp): each address fetched once per process.
-  void DownloadFile(const std::string& url, const std::string& fileName, const TOnDoneFileEvent& onDone);
-  void ReleaseDownload(const std::string& url);
-  const TCLDownloadRegistry* Downloads() const { return downloads_.get(); }
-
   // A message box from the language data: Text = GetResText(key), "{1}".. filled from `args`,
   // captioned with the application name. With a ShowAgainID not 0 the box offers "do not show
   // again"; once ticked, later calls with that ID return at once (DefaultResult when not 0,
@@ -200,7 +182,6 @@ class TCLEngine : public TComponent {
   TComponent* languageMenuItem_ = nullptr;
   std::unique_ptr<TStringList> settingOverwrite_;
   std::unique_ptr<TStringList> settingDefault_;
-  std::shared_ptr<TCLDownloadRegistry> downloads_;  // created on first use
   // Lookup tables of the two key lists, rebuilt on the first read after a list changed.
   mutable TNameValueIndex overwriteIndex_;
   mutable TNameValueIndex defaultIndex_;
