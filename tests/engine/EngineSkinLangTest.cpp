@@ -49,7 +49,7 @@ TEST_F(SkinLangTest, FirstStartKeepsTheBuiltInSkinAndTextsAndStoresTheBuiltInNam
   EXPECT_EQ(host->skin1->CompressedStoredSkin(), host->stored1);
   EXPECT_EQ(host->skin1->SkinName(), SkinNameOf("Frost.skn"));
   // The "SkinRes" texts reached the skin library's own texts.
-  EXPECT_EQ(host->res1->ResStrings()->Values("MSG_BTN_YES"), "&Yes");
+  EXPECT_EQ(host->res1->ResStrings()->Values("MSG_TEST_ONLY"), "From language");
 }
 
 TEST_F(SkinLangTest, SkinListAndMenuWithBothKindsOfBlueAndALowerCaseDefault) {
@@ -139,6 +139,7 @@ TEST_F(SkinLangTest, AStoredSkinIsAppliedAtStartWithoutAnEventUntilPostStart) {
 
 TEST_F(SkinLangTest, LanguagesFromTheFolderAndBackToTheBuiltInTexts) {
   WriteLanguage("Deutsch.lan", "Deutsch");
+  qmtest::WriteAll(langs.Path("Deutsch.lan"), qmtest::ReadAll(langs.Path("Deutsch.lan")) + "MSG_DE_ONLY=nur Deutsch\r\n");
   WriteLanguage("English.lan", "EnglishFile");
   auto host = CreateHost(Options(true));
   TCLEngine* e = host->engine1;
@@ -155,8 +156,9 @@ TEST_F(SkinLangTest, LanguagesFromTheFolderAndBackToTheBuiltInTexts) {
   EXPECT_EQ(GetSettings()->ReadString("Language"), "Deutsch");
   EXPECT_EQ(Captions(host->mniLanguages), (std::vector<std::string>{"English", "Deutsch*"}));
   EXPECT_EQ(host->Events, (std::vector<std::string>{"language", "title"}));
-  // The test texts had "&Yes" already: the merge never replaces a text the list holds.
+  // A text the skin library holds already is never replaced; a new one is added.
   EXPECT_EQ(host->res1->ResStrings()->Values("MSG_BTN_YES"), "&Yes");
+  EXPECT_EQ(host->res1->ResStrings()->Values("MSG_DE_ONLY"), "nur Deutsch");
 
   // A name without a file: the built-in texts, recorded as "English".
   e->SetLanguage("Klingon");

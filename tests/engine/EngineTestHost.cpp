@@ -61,7 +61,7 @@ std::string HostText(const THostOptions& o) {
   }
   if (o.Language) {
     t += "  object lang1 : TCLMultiLangData\n    DefaultData = (\"[AppRes]\" \"MSGBOX_Twice=Erase {1}? Really {1}?\" "
-         "\"MSGBOX_Plain=Plain text\" \"[LibRes]\" \"LibKey=Library text\" \"[SkinRes]\" \"MSG_BTN_YES=&Yes\")\n  end\n";
+         "\"MSGBOX_Plain=Plain text\" \"[LibRes]\" \"LibKey=Library text\" \"[SkinRes]\" \"MSG_BTN_YES=&Yes\" \"MSG_TEST_ONLY=From language\")\n  end\n";
   }
   if (o.Menus) {
     t += "  object mniSkins : TMenuItem\n    Caption = \"Skins\"\n"
