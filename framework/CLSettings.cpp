@@ -38,8 +38,13 @@ template <typename Change>
 bool ModifyIniFile(const std::string& path, TIniText* ini, Change change) {
   TKernelHandle mutex(CreateMutexA(nullptr, FALSE, FileMutexName(path).c_str()));
   // Without a mutex (creation refused) the save still happens; it is merely not serialised.
+  // A mutex that another writer holds for far too long fails the write instead: writing
+  // unserialised could silently undo that writer's change.
   TMutexLock lock;
-  if (mutex) lock.Lock(mutex.get(), 10000);
+  if (mutex && !lock.Lock(mutex.get(), 15000)) {
+    change(*ini);
+    return false;
+  }
   std::string text;
   bool missing = false;
   if (QV_ReadFileText(path, &text, &missing)) {

@@ -148,8 +148,13 @@ bool QV_ForceDirectories(const std::string& path) {
 bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing) {
   text->clear();
   if (missing) *missing = false;
-  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Readers share delete access so that a writer may put a new version in place meanwhile;
+  // Windows 95/98/Me reject that flag, so they are asked without it.
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file && GetLastError() == ERROR_INVALID_PARAMETER)
+    file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     DWORD err = GetLastError();
     if (missing) *missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
@@ -191,11 +196,19 @@ bool QV_ReplaceFileText(const std::string& path, const std::string& text) {
       return false;
     }
   }
-  if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return true;
+  // Another program (a reader that does not share delete access, a virus scanner) may hold the
+  // old file for a moment: a few short retries before the save counts as failed.
+  DWORD err = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    err = GetLastError();
+    if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION) break;
+    Sleep(25);
+  }
   // Windows 95/98/Me have no MoveFileEx: there the old file goes first, leaving a short window
   // in which only the complete temporary file exists.
-  if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+  if (err == ERROR_CALL_NOT_IMPLEMENTED) {
     DeleteFileA(path.c_str());
     if (MoveFileA(temp.c_str(), path.c_str())) return true;
   }

@@ -18,6 +18,12 @@ namespace {
 bool g_commonWritable = true;
 bool CommonWritableSeam(const std::string&) { return g_commonWritable; }
 
+DWORD WINAPI CloseAfterAMoment(LPVOID handle) {
+  Sleep(300);
+  CloseHandle(static_cast<HANDLE>(handle));
+  return 0;
+}
+
 // A world of folders for one store: the program folder and the two application-data bases.
 struct TWorld {
   TScratchDir root{"settings"};
@@ -221,6 +227,21 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileIsNeverOverwritten) {
   EXPECT_FALSE(s.WriteString("Other", "x"));
   CloseHandle(locked);
   EXPECT_EQ(ReadAll(file), before);
+}
+
+TEST_F(SettingsTest, ASaveWaitsBrieflyForAReaderThatHoldsTheFile) {
+  TCLSettings s(world.Sources());
+  const std::string file = s.SettingsFileName();
+  // Another program reads the file without sharing delete access (a rename over it fails
+  // while it is open) and lets go a moment later.
+  HANDLE reader = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  HANDLE closer = CreateThread(nullptr, 0, CloseAfterAMoment, reader, 0, nullptr);
+  EXPECT_TRUE(s.WriteString("AfterReader", "1"));
+  WaitForSingleObject(closer, 5000);
+  CloseHandle(closer);
+  EXPECT_NE(ReadAll(file).find("AfterReader=1"), std::string::npos);
 }
 
 TEST_F(SettingsTest, InstallAgeDaysTakesTheOldestFolder) {
