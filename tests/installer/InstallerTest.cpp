@@ -75,6 +75,11 @@ void UninstallAndWait(const std::string& options) {
 TEST(Installer, InstallRunUninstall) {
   const std::string installer = FindInstaller();
   ASSERT_FALSE(installer.empty()) << "no installer in " << qmtest::DistDir() << " (make installer)";
+  // A copy of the shipped program left running in the prefix would take the new start for a
+  // second instance: end it the way the uninstaller does.
+  HANDLE stop = qmtest::StartProcess("\"" + qmtest::DistDir() + "Quillmoor.exe\" /s");
+  qmtest::WaitExit(stop, 30000);
+  if (stop) CloseHandle(stop);
   qmtest::RemoveTree(kInstallDir);
   const std::string settingsDirs[] = {CommonFolder(CSIDL_COMMON_APPDATA) + "\\Brindlewick",
                                       CommonFolder(CSIDL_APPDATA) + "\\Brindlewick"};
@@ -97,7 +102,7 @@ TEST(Installer, InstallRunUninstall) {
   HANDLE app = qmtest::StartProcess("\"" + dir + "Quillmoor.exe\"", dir);
   ASSERT_NE(app, nullptr);
   DWORD pid = GetProcessId(app);
-  EXPECT_TRUE(qmtest::WaitFor([pid] { return FindMainWindowOf(pid) != nullptr; }, 30000));
+  EXPECT_TRUE(qmtest::WaitFor([pid] { return FindMainWindowOf(pid) != nullptr; }, 60000));
   EXPECT_TRUE(qmtest::Exists(settingsDirs[0] + "\\setting.dat") || qmtest::Exists(settingsDirs[1] + "\\setting.dat"));
 
   // The uninstaller ends the running copy before it removes the files.
