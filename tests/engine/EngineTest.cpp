@@ -186,6 +186,12 @@ TEST_F(EngineTest, MessageBoxFillsArgumentsAndIsCaptionedWithTheName) {
     host->engine1->ShowResMessage("MSGBOX_EnterDomain", {}, 0, mtWarning, MsgButton(mbOK), 0, false);
     EXPECT_NE(answer.Text().find("[AppRes]MSGBOX_EnterDomain"), std::string::npos) << answer.Text();
   }
+  {
+    // A dialog kind outside the known five and no buttons: a plain box with OK, no crash.
+    TDialogAnswerer answer("Brindlewick", "&OK", false);
+    EXPECT_EQ(host->engine1->ShowResMessage("MSGBOX_Plain", {}, 0, 99, 0, 0, false), mrOk);
+    EXPECT_TRUE(answer.Seen());
+  }
   EXPECT_EQ(host->engine1->GetSkinMessage()->SkinData(), host->skin1);
   EXPECT_EQ(host->engine1->GetSkinMessage()->CtrlSkinData(), host->skin1);
   EXPECT_EQ(host->engine1->GetSkinMessage()->Owner(), host.get());
