@@ -308,6 +308,8 @@ void TskSkinButton::SetDefault(bool value) {
 }
 
 void TskSkinButton::Click() {
+  // A disabled button never acts, whoever sends it BM_CLICK.
+  if (!Enabled() || (HandleIfAllocated() && !IsWindowEnabled(HandleIfAllocated()))) return;
   TskSkinControl::Click();
   if (ModalResult != 0)
     if (TCustomForm* form = ParentForm()) form->ModalResult = ModalResult;
@@ -605,6 +607,7 @@ void TskSkinLinkLabel::CreateParams(TCreateParams& p) {
 }
 
 void TskSkinLinkLabel::Click() {
+  if (!Enabled() || (HandleIfAllocated() && !IsWindowEnabled(HandleIfAllocated()))) return;
   TskSkinControl::Click();
   if (!URL.empty()) ShellExecuteA(HandleIfAllocated(), "open", URL.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

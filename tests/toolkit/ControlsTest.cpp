@@ -1,0 +1,269 @@
+// The skinned controls as a person and automation meet them: real child windows found by
+// caption, clicks, the keyboard, skin switching, damaged skin files and the skinned frame.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+#include "tests/toolkit/DemoForm.h"
+#include "toolkit/SkinPaint.h"
+
+using namespace qmtest;
+
+namespace {
+
+void Key(WORD vk, bool alt = false, bool shift = false) {
+  std::vector<INPUT> in;
+  auto add = [&](WORD k, bool up) {
+    INPUT i = {};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  };
+  if (alt) add(VK_MENU, false);
+  if (shift) add(VK_SHIFT, false);
+  add(vk, false);
+  add(vk, true);
+  if (shift) add(VK_SHIFT, true);
+  if (alt) add(VK_MENU, true);
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  Pump(120);
+}
+
+std::string Text(HWND h) {
+  char buf[512] = {};
+  GetWindowTextA(h, buf, sizeof buf);
+  return buf;
+}
+
+}  // namespace
+
+TEST(Controls, RealChildWindowsFoundByCaption) {
+  TDemo d;
+  BuildDemo(&d, true);
+  HWND form = d.Form->Handle();
+  struct {
+    const char* cls;
+    const char* text;
+  } expected[] = {
+      {"Button", "Clear &Internet Explorer Cookies"}, {"Button", "Clear &Firefox Cookies"},
+      {"Button", "&Delete Cookies"}, {"Button", "Install Firefox Extension"},
+      {"Static", "Website Address:"}, {"TskSkinExPanel", "Clear All Cookies"},
+      {"TskSkinExPanel", "Delete Website Cookies"}, {"Button", "&Remember"}, {"Edit", ""},
+  };
+  for (auto& e : expected) {
+    HWND h = FindChild(form, e.cls, e.text);
+    ASSERT_NE(h, nullptr) << e.text;
+    EXPECT_TRUE(IsWindowVisible(h)) << e.text;
+  }
+  // One level down from the panel, FindWindowEx sees the same window.
+  HWND panel = FindChild(form, "TskSkinExPanel", "Clear All Cookies");
+  EXPECT_EQ(FindWindowExA(panel, nullptr, "Button", "Clear &Firefox Cookies"), d.ClearFF->Handle());
+  // The caption property and the window text are one.
+  d.ClearIE->SetCaption("Clear &IE");
+  EXPECT_EQ(Text(d.ClearIE->Handle()), "Clear &IE");
+  EXPECT_EQ(d.ClearIE->Caption(), "Clear &IE");
+  // Labels size themselves to their text; the picture view to its picture.
+  EXPECT_GT(d.WebAddr->Width(), 40);
+  EXPECT_EQ(d.ImgTitle->Width(), 64);
+  EXPECT_TRUE(d.Check->Handle() && (GetWindowLongA(d.Check->Handle(), GWL_STYLE) & 0x0F) == BS_AUTOCHECKBOX);
+}
+
+TEST(Controls, ClicksReachHandlersAndDisabledOnesDoNot) {
+  TDemo d;
+  BuildDemo(&d, true);
+  SendMessageA(d.ClearIE->Handle(), BM_CLICK, 0, 0);
+  Pump(50);
+  EXPECT_EQ(d.Clicks[0], 1);
+  SendMessageA(d.Install->Handle(), BM_CLICK, 0, 0);
+  Pump(50);
+  EXPECT_EQ(d.Clicks[3], 1);
+
+  d.ClearFF->SetEnabled(false);
+  d.Install->SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(d.ClearFF->Handle()));
+  SendMessageA(d.ClearFF->Handle(), BM_CLICK, 0, 0);
+  SendMessageA(d.Install->Handle(), BM_CLICK, 0, 0);
+  Pump(50);
+  EXPECT_EQ(d.Clicks[1], 0);
+  EXPECT_EQ(d.Clicks[3], 1);
+
+  // A check box keeps its state through clicks and property changes.
+  SendMessageA(d.Check->Handle(), BM_CLICK, 0, 0);
+  Pump(30);
+  EXPECT_TRUE(d.Check->Checked());
+  d.Check->SetChecked(false);
+  EXPECT_EQ(SendMessageA(d.Check->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+TEST(Controls, KeyboardTabOrderMnemonicsAndDefaultButton) {
+  TDemo d;
+  BuildDemo(&d, true);
+  HWND form = d.Form->Handle();
+  SetForegroundWindow(form);
+  SetFocus(d.ClearIE->Handle());
+  Pump(100);
+  // Tab order: within "Clear All Cookies" by TabOrder, then on into the second panel, where
+  // the button (TabOrder 0) comes before the edit box created before it.
+  HWND order[] = {d.ClearFF->Handle(), d.Install->Handle(), d.Delete->Handle(), d.Domain->Handle(),
+                  d.Check->Handle(), d.ClearIE->Handle()};
+  for (HWND expected : order) {
+    Key(VK_TAB);
+    ASSERT_EQ(GetFocus(), expected) << Text(expected);
+  }
+  Key(VK_TAB, false, true);  // Shift+Tab goes back
+  EXPECT_EQ(GetFocus(), d.Check->Handle());
+
+  // Alt+F presses "Clear &Firefox Cookies"; Alt+D "&Delete Cookies".
+  Key('F', true);
+  EXPECT_EQ(d.Clicks[1], 1);
+  Key('D', true);
+  EXPECT_EQ(d.Clicks[2], 1);
+
+  // Enter in the edit box presses the default button.
+  SetFocus(d.Domain->Handle());
+  Pump(50);
+  Key(VK_RETURN);
+  EXPECT_EQ(d.Clicks[2], 2);
+  // Typing still types.
+  Key('A');
+  EXPECT_EQ(d.Domain->Text(), "a");
+}
+
+TEST(Controls, SkinSwitchRepaintsAndDamagedFilesKeepTheSkin) {
+  TDemo d;
+  BuildDemo(&d, true);
+  HWND form = d.Form->Handle();
+  int before = d.Skin->ChangeCount();
+  COLORREF frostPanel = ScreenPixel(form, 16 + 250, 80 + 85);
+  ASSERT_TRUE(d.Skin->LoadFromCompressedFile(DistDir() + "skins\\Graphite.skn")) << d.Skin->LastError();
+  Pump(200);
+  EXPECT_GT(d.Skin->ChangeCount(), before);
+  COLORREF graphitePanel = ScreenPixel(form, 16 + 250, 80 + 85);
+  EXPECT_NE(frostPanel, graphitePanel);
+  const TSkinDescription& g = d.Skin->Skin()->Desc();
+  EXPECT_LT(std::abs(GetRValue(graphitePanel) - GetRValue(g.PanelBottom)) +
+                std::abs(GetGValue(graphitePanel) - GetGValue(g.PanelBottom)),
+            30);
+
+  // Damaged, hostile and missing files: refused, the skin stays Graphite, nothing repaints.
+  TScratchDir dir("skins");
+  std::string good = ReadAll(DistDir() + "skins\\Graphite.skn");
+  WriteAll(dir / "cut.skn", good.substr(0, good.size() / 2));
+  WriteAll(dir / "plain.skn", "[Skin]\r\nName=Plain\r\n");
+  WriteAll(dir / "empty.skn", "");
+  std::string absurd = good;
+  absurd[8] = absurd[9] = absurd[10] = absurd[11] = '\xFF';
+  WriteAll(dir / "absurd.skn", absurd);
+  int changes = d.Skin->ChangeCount();
+  for (const char* name : {"cut.skn", "plain.skn", "empty.skn", "absurd.skn", "missing.skn"}) {
+    EXPECT_FALSE(d.Skin->LoadFromCompressedFile(dir / name)) << name;
+    EXPECT_FALSE(d.Skin->LastError().empty()) << name;
+    EXPECT_EQ(d.Skin->SkinName(), "Graphite") << name;
+  }
+  EXPECT_EQ(d.Skin->ChangeCount(), changes);
+
+  // The stored skin: setting it applies it at once; setting none only forgets it.
+  auto* stored = new TskCompressedStoredSkin(d.Form);
+  stored->SetCompressedData(TskSkin::BuiltInBytes());
+  d.Skin->SetCompressedStoredSkin(stored);
+  EXPECT_EQ(d.Skin->SkinName(), "Frost");
+  d.Skin->SetCompressedStoredSkin(nullptr);
+  EXPECT_EQ(d.Skin->SkinName(), "Frost");
+  EXPECT_EQ(d.Skin->ResText("MSG_BTN_YES"), "&Yes");
+  auto* res = new TskResourceStrData(d.Form);
+  res->ResStrings()->SetValue("MSG_BTN_YES", "&Ja");
+  d.Skin->SetResourceStrData(res);
+  EXPECT_EQ(d.Skin->ResText("MSG_BTN_YES"), "&Ja");
+  EXPECT_EQ(d.Skin->ResText("MI_CLOSECAPTION"), "&Close");
+}
+
+TEST(Controls, SkinnedFrameKeepsClientSizeAndAnswersHitTests) {
+  TDemo d;
+  BuildDemo(&d, true);
+  HWND h = d.Form->Handle();
+  ASSERT_TRUE(d.Frame->Framed());
+  EXPECT_EQ(GetWindowLongA(h, GWL_STYLE) & WS_CAPTION, 0);
+  RECT client;
+  GetClientRect(h, &client);
+  EXPECT_EQ(client.right, 528);
+  EXPECT_EQ(client.bottom, 321);
+
+  RECT w;
+  GetWindowRect(h, &w);
+  auto hit = [&](TskDynamicSkinForm::TCaptionButton b) {
+    RECT r = d.Frame->CaptionButtonRect(b);
+    LPARAM lp = MAKELPARAM(w.left + (r.left + r.right) / 2, w.top + (r.top + r.bottom) / 2);
+    return SendMessageA(h, WM_NCHITTEST, 0, lp);
+  };
+  EXPECT_EQ(hit(TskDynamicSkinForm::cbClose), HTCLOSE);
+  EXPECT_EQ(hit(TskDynamicSkinForm::cbMinimize), HTMINBUTTON);
+  EXPECT_EQ(hit(TskDynamicSkinForm::cbSystem), HTSYSMENU);
+  EXPECT_EQ(SendMessageA(h, WM_NCHITTEST, 0, MAKELPARAM(w.left + 200, w.top + 10)), HTCAPTION);
+
+  // The system menu of the window carries the pop-up menu's items.
+  HMENU sys = GetSystemMenu(h, FALSE);
+  char text[64] = {};
+  GetMenuStringA(sys, 1, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "&About...");
+  int clicked = 0;
+  d.MenuAbout->OnClick = [&](TObject*) { ++clicked; };
+  SendMessageA(h, WM_SYSCOMMAND, GetMenuItemID(sys, 1), 0);
+  EXPECT_EQ(clicked, 1);
+
+  // Without window frames in the skin, the system frame comes back at the same client size.
+  d.Skin->SetSkinnableForm(false);
+  Pump(50);
+  EXPECT_FALSE(d.Frame->Framed());
+  EXPECT_NE(GetWindowLongA(h, GWL_STYLE) & WS_CAPTION, 0);
+  GetClientRect(h, &client);
+  EXPECT_EQ(client.right, 528);
+  EXPECT_EQ(client.bottom, 321);
+  d.Skin->SetSkinnableForm(true);
+  GetClientRect(h, &client);
+  EXPECT_EQ(client.bottom, 321);
+}
+
+TEST(Controls, LinkLabelOpensItsAddress) {
+  TScratchDir dir("link");
+  // The default handler of a .cmd address runs it: it leaves a mark, as a browser would show
+  // a page.
+  std::string mark = dir / "opened.txt";
+  WriteAll(dir / "open.cmd", "@echo opened> \"" + mark + "\"\r\n");
+  TDemo d;
+  BuildDemo(&d, true);
+  d.Install->URL = dir / "open.cmd";
+  SendMessageA(d.Install->Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return Exists(mark); }, 15000));
+  EXPECT_EQ(d.Clicks[3], 1);
+}
+
+TEST(Controls, AlignedPanelsFollowShowHideAndResize) {
+  TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
+  std::unique_ptr<TForm> holder(f);
+  f->DesignClientWidth = 300;
+  f->DesignClientHeight = 200;
+  auto* top = new TskSkinPanel(f);
+  top->SetBounds(0, 0, 10, 50);
+  top->SetParent(f);
+  top->SetAlign(alTop);
+  auto* bottom = new TskSkinPanel(f);
+  bottom->SetBounds(0, 0, 10, 40);
+  bottom->SetParent(f);
+  bottom->SetAlign(alBottom);
+  auto* fill = new TskSkinPanel(f);
+  fill->SetParent(f);
+  fill->SetAlign(alClient);
+  f->Show();
+  Pump(50);
+  EXPECT_EQ(fill->Top(), 50);
+  EXPECT_EQ(fill->Height(), 110);
+  EXPECT_EQ(fill->Width(), 300);
+  EXPECT_EQ(bottom->Top(), 160);
+  top->Hide();
+  EXPECT_EQ(fill->Top(), 0);
+  EXPECT_EQ(fill->Height(), 160);
+  f->SetClientSize(400, 300);
+  Pump(50);
+  EXPECT_EQ(fill->Width(), 400);
+  EXPECT_EQ(bottom->Top(), 260);
+}
