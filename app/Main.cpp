@@ -2,6 +2,10 @@
 #include <windows.h>
 
 #include "app/CLMain.h"
+#include "framework/CLEngineWindows.h"
 #include "app/ProvisionalMainForm.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(&frmMain); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  UseFrameworkWindows();  // the engine's About and Update commands open the framework's windows
+  return RunApplication(&frmMain);
+}
