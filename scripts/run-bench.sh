@@ -4,12 +4,7 @@ set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 dist=$(cd "${2:?dist folder}" && pwd)
 . "$(dirname "$0")/wine-env.sh"
-export QM_BUILD="$build"
-qm_start_display
-trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
-qm_init_prefix
-wineserver -p >/dev/null 2>&1 || true
-export QM_DIST_DIR=$(winepath -w "$dist" 2>/dev/null)
+qm_session "$dist"
 rows=$(mktemp)
 for exe in $(find "$build/cmake/bench" -name '*_bench.exe' | sort); do
   wine "$exe" 2>/dev/null | tr -d '\r' | grep -P '\t' >>"$rows" || echo "$(basename "$exe")	failed			" >>"$rows"

@@ -42,3 +42,16 @@ qm_init_prefix() {
     touch "$WINEPREFIX/.qm-ready"
   fi
 }
+
+# A whole session of Windows programs for the tests or the benchmarks: the display, the prefix,
+# one persistent wine server, QM_DIST_DIR for the programs, and everything ended on exit.
+qm_session() {
+  local dist=$1
+  export QM_BUILD="$build"
+  qm_start_display
+  trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
+  qm_init_prefix
+  wineserver -p >/dev/null 2>&1 || true
+  QM_DIST_DIR=$(winepath -w "$dist" 2>/dev/null)
+  export QM_DIST_DIR
+}

@@ -10,14 +10,9 @@
 #include "lang/CLMultiLang.h"
 #include "lang/LanFormat.h"
 
-namespace {
+#include "BenchClock.h"
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+namespace {
 
 std::string TempFile(const char* name) {
   char dir[MAX_PATH] = {};
@@ -94,17 +89,17 @@ int main() {
   const int kRounds = 200;
   std::string v;
   size_t found = 0;
-  double t0 = Now();
+  double t0 = QmBenchNow();
   for (int r = 0; r < kRounds; ++r)
     for (int i = 0; i < kKeys; ++i)
       found += data.FindText("TfrmMain", "ctl" + std::to_string(i * 2), "Caption", v);
-  double indexed = kRounds * kKeys / (Now() - t0);
+  double indexed = kRounds * kKeys / (QmBenchNow() - t0);
 
   const int kScanLookups = 400;
-  t0 = Now();
+  t0 = QmBenchNow();
   for (int i = 0; i < kScanLookups; ++i)
     found += ScanLookup(*data.CurrentData(), "TfrmMain", "ctl" + std::to_string((i * 97) % (2 * kKeys)) + ".Caption", &v);
-  double scanned = kScanLookups / (Now() - t0);
+  double scanned = kScanLookups / (QmBenchNow() - t0);
   Row("lang FindText, 5000-key file (lookups/s)", Fmt("%.0f", indexed), Fmt("%.0f (line scan)", scanned),
       indexed / scanned, ">= 500000/s");
 
@@ -114,12 +109,12 @@ int main() {
   for (int i = 0; text.size() < (1u << 20); ++i) text += "ctl" + std::to_string(i) + ".Caption=" + std::string(60, 'y') + "\r\n";
   Write(big, text);
   const int kLoads = 10;
-  t0 = Now();
+  t0 = QmBenchNow();
   for (int i = 0; i < kLoads; ++i) data.LoadLanguage(big);
-  double loadMs = (Now() - t0) * 1000 / kLoads;
-  t0 = Now();
+  double loadMs = (QmBenchNow() - t0) * 1000 / kLoads;
+  t0 = QmBenchNow();
   for (int i = 0; i < kLoads; ++i) found += ReadBytes(big).size();
-  double readMs = (Now() - t0) * 1000 / kLoads;
+  double readMs = (QmBenchNow() - t0) * 1000 / kLoads;
   Row("lang LoadLanguage, 1 MB file (ms)", Fmt("%.1f", loadMs), Fmt("%.1f (bytes read only)", readMs),
       loadMs / (readMs > 0 ? readMs : 1), "<= 100 ms");
 

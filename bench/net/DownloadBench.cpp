@@ -11,25 +11,15 @@
 #include "HttpTestServer.h"  // the tests' loopback server
 #include "net/SingleDownloader.h"
 
+#include "BenchClock.h"
+
 namespace {
 
 std::string g_host;
 
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
-  return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return t;
-}
-
 // The same request the downloader makes, read in the downloader's chunk size and dropped.
 double BareLoop(const std::string& path, size_t expected) {
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   HINTERNET root = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   HINTERNET conn = InternetConnectA(root, g_host.c_str(), 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
   const char* accept[2] = {"*/*", nullptr};
@@ -42,7 +32,7 @@ double BareLoop(const std::string& path, size_t expected) {
   InternetCloseHandle(req);
   InternetCloseHandle(conn);
   InternetCloseHandle(root);
-  double s = Seconds(start, Now());
+  double s = (QmBenchNow() - start);
   return total == expected ? s : -1;
 }
 
@@ -54,9 +44,9 @@ double Downloader(const std::string& path, size_t expected, bool toFile, const s
   size_t got = 0;
   dl.OnDoneString = [&](TObject*, const std::string& body) { got = body.size(); };
   dl.OnDoneFile = [&](TObject*, const std::string&, int32_t size) { got = static_cast<size_t>(size); };
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   toFile ? dl.DownloadToFile() : dl.DownloadToString();
-  double s = Seconds(start, Now());
+  double s = (QmBenchNow() - start);
   return got == expected ? s : -1;
 }
 

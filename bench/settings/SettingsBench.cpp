@@ -10,14 +10,9 @@
 #include "framework/CLSettings.h"
 #include "tools/QVTools.h"
 
-namespace {
+#include "BenchClock.h"
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+namespace {
 
 std::string Section(const char* prefix, int n) {
   std::string s = "[setting]\r\n";
@@ -68,23 +63,23 @@ int main() {
   const char* prefixes[] = {"W", "U", "O", "C", "D"};
   const int reads = 50000;
   size_t sink = 0;
-  double t0 = Now();
+  double t0 = QmBenchNow();
   for (int i = 0; i < reads; ++i)
     sink += settings.ReadString(prefixes[i % 5] + std::to_string((i * 7919) % 1000)).size();
-  double readTime = Now() - t0;
+  double readTime = QmBenchNow() - t0;
   if (sink == 0) return 1;
   Row("settings ReadString, 5 layers x 1000 keys", PerSecond(reads / readTime), "", "", "");
 
   const int writes = 200;
-  t0 = Now();
+  t0 = QmBenchNow();
   for (int i = 0; i < writes; ++i) settings.WriteString("U" + std::to_string(i), "changed" + std::to_string(i));
-  double writeTime = Now() - t0;
+  double writeTime = QmBenchNow() - t0;
   const std::string file = settings.SettingsFileName();
   std::string text;
   QV_ReadFileText(file, &text);
-  t0 = Now();
+  t0 = QmBenchNow();
   for (int i = 0; i < writes; ++i) QV_WriteTextFile(text, file);
-  double bareTime = Now() - t0;
+  double bareTime = QmBenchNow() - t0;
   char ratio[32];
   std::snprintf(ratio, sizeof ratio, "%.2f", (writes / writeTime) / (writes / bareTime));
   Row("settings WriteString vs bare file rewrite", PerSecond(writes / writeTime), PerSecond(writes / bareTime),

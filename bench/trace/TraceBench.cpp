@@ -13,22 +13,12 @@
 #include "tools/QVTools.h"
 #include "tools/traceviewer/ViewerHost.h"
 
+#include "BenchClock.h"
+
 namespace {
 
 const char kStopEvent[] = "QmTraceBenchStop";
 const std::string kLine = "Setting Not Found :Update.Days and some more text to trace";
-
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
-  return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return t;
-}
 
 void Row(const char* name, double measured, double baseline, const char* goal) {
   std::printf("%s\t%.0f\t%.0f\t%.2f\t%s\n", name, measured, baseline,
@@ -54,7 +44,7 @@ double LimitLinesPerSecond(int lines) {
   HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
   TTraceGeometry g;
   if (!header || !mutex || !TraceCheckHeader(header, kTraceViewerQueueOffset + kTraceViewerQueueSize, &g)) return 0;
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   for (int i = 0; i < lines; ++i) {
     uint8_t record[kTraceMaxRecord] = {};
     uint32_t size = TraceBuildRecord(record, GetCurrentProcessId(), GetCurrentThreadId(), kLine, "",
@@ -68,7 +58,7 @@ double LimitLinesPerSecond(int lines) {
     if (pos.frontMoved) TracePutU32(header + kTrhFront, pos.front);
     ReleaseMutex(mutex);
   }
-  double s = Seconds(start, Now());
+  double s = (QmBenchNow() - start);
   UnmapViewOfFile(header);
   CloseHandle(mutex);
   CloseHandle(map);
@@ -79,9 +69,9 @@ double TracerLinesPerSecond(bool waitForViewer, int lines) {
   TTracer tracer(std::make_unique<TTraceMapFileChannel>(waitForViewer));
   tracer.AutoStartViewer = false;
   tracer.Trace("warm-up");
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   for (int i = 0; i < lines; ++i) tracer.Trace(kLine);
-  return lines / Seconds(start, Now());
+  return lines / (QmBenchNow() - start);
 }
 
 struct TThreadArgs {
@@ -102,10 +92,10 @@ double FourThreadLinesPerSecond(bool waitForViewer, int linesEach) {
   tracer.Trace("warm-up");
   TThreadArgs args = {&tracer, linesEach};
   HANDLE threads[4];
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   for (HANDLE& t : threads) t = CreateThread(nullptr, 0, &TraceThread, &args, 0, nullptr);
   WaitForMultipleObjects(4, threads, TRUE, INFINITE);
-  double s = Seconds(start, Now());
+  double s = (QmBenchNow() - start);
   for (HANDLE t : threads) CloseHandle(t);
   return 4.0 * linesEach / s;
 }
@@ -115,9 +105,9 @@ double OffNanoseconds(int lines) {
   tracer.AutoStartViewer = false;
   tracer.OutputEnabled = false;
   tracer.Trace("warm-up");
-  LARGE_INTEGER start = Now();
+  double start = QmBenchNow();
   for (int i = 0; i < lines; ++i) tracer.TraceTagged(kLine, "CLSettings");
-  return Seconds(start, Now()) * 1e9 / lines;
+  return (QmBenchNow() - start) * 1e9 / lines;
 }
 
 }  // namespace
@@ -149,23 +139,23 @@ int main(int argc, char** argv) {
   Row("trace lines/s, 4 threads, acked (vs limit)", FourThreadLinesPerSecond(true, 1500), limit, ">=50000");
   Row("trace lines/s, 4 threads, no ack (vs limit)", FourThreadLinesPerSecond(false, 5000), limit, ">=50000");
   {
-    LARGE_INTEGER start = Now();
+    double start = QmBenchNow();
     double sum = 0;
     for (int i = 0; i < 100000; ++i) sum += TTracer::NowStamp();
-    Row("trace ns per stamp (diagnostic)", Seconds(start, Now()) * 1e9 / 100000 + sum * 0, 0, "-");
+    Row("trace ns per stamp (diagnostic)", (QmBenchNow() - start) * 1e9 / 100000 + sum * 0, 0, "-");
     HANDLE m = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
-    start = Now();
+    start = QmBenchNow();
     for (int i = 0; i < 20000; ++i) {
       HANDLE h = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str());
       CloseHandle(h);
     }
-    Row("trace ns per mutex open+close (diagnostic)", Seconds(start, Now()) * 1e9 / 20000, 0, "-");
-    start = Now();
+    Row("trace ns per mutex open+close (diagnostic)", (QmBenchNow() - start) * 1e9 / 20000, 0, "-");
+    start = QmBenchNow();
     for (int i = 0; i < 20000; ++i) {
       WaitForSingleObject(m, 1000);
       ReleaseMutex(m);
     }
-    Row("trace ns per mutex wait+release (diagnostic)", Seconds(start, Now()) * 1e9 / 20000, 0, "-");
+    Row("trace ns per mutex wait+release (diagnostic)", (QmBenchNow() - start) * 1e9 / 20000, 0, "-");
     CloseHandle(m);
   }
   double off = OffNanoseconds(2000000);
