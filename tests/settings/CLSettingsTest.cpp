@@ -352,3 +352,40 @@ TEST(SettingsSystem, GetSettingsUsesTheShellFoldersAndCountsEachStart) {
   ASSERT_GE(first, 100);
   EXPECT_EQ(second, 100 + (first - 100 + 1) % 100);
 }
+
+// A full disk (run by full-disk-test.sh on a small drive): a save that cannot be written is
+// reported and leaves the file as it was; the store goes on working.
+QM_CHILD(full_disk) {
+  const std::string root = args.at(0);  // e.g. "Q:\\", the small drive
+  TSettingsSources src;
+  src.ModuleFileName = "C:\\full\\disk.exe";
+  src.AppPath = root;
+  src.UserBase = root + "user";
+  src.CommonBase = root + "common";
+  src.CommonWritable = [](const std::string&) { return false; };
+  TCLSettings s(src);
+  if (!s.WriteString("Kept", "before the disk filled up")) return 2;
+  const std::string before = ReadAll(s.SettingsFileName());
+  // Fill the drive.
+  HANDLE filler = CreateFileA((root + "filler.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (filler == INVALID_HANDLE_VALUE) return 3;
+  std::string block(4096, 'x');
+  DWORD written = 0;
+  for (int i = 0; i < 100000 && WriteFile(filler, block.data(), 4096, &written, nullptr) && written == 4096; ++i) {
+  }
+  for (DWORD n = 2048; n >= 1; n /= 2)
+    while (WriteFile(filler, block.data(), n, &written, nullptr) && written == n) {
+    }
+  CloseHandle(filler);
+  if (s.WriteString("Big", std::string(8192, 'y'))) return 4;  // cannot fit
+  if (ReadAll(s.SettingsFileName()) != before) return 5;       // untouched
+  if (s.ReadString("Kept") != "before the disk filled up") return 6;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((s.DataPath() + "*.tmp").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    FindClose(h);
+    return 7;  // a temporary file was left behind
+  }
+  DeleteFileA((root + "filler.bin").c_str());
+  return s.WriteString("After", "room again") ? 0 : 8;
+}
