@@ -390,3 +390,16 @@ TEST(SplashRun, NoSplashWindowAtAllWhenSwitchedOff) {
     EXPECT_EQ(dir.Result(), "create:none later:hidden exists:no") << setting;
   }
 }
+
+// Not a test: shows the splash over a plain window for a while, so that a screenshot of the
+// display shows how the picture blends (args: milliseconds).
+QM_CHILD(show_splash) {
+  Application()->Initialize();
+  auto* back = NewForm<TForm>(nullptr);
+  back->SetText("Behind the splash");
+  back->SetBounds(200, 150, 400, 420);
+  back->Show();
+  ShowSplashForm();
+  Pump(args.empty() ? 5000 : static_cast<DWORD>(std::stoul(args[0])));
+  return 0;
+}
