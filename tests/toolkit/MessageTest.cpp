@@ -63,6 +63,7 @@ TEST(Message, ReturnsThePressedButtonAndTheBoxSetsTheFlag) {
     GetWindowTextA(dlg, buf, sizeof buf);
     seenText = buf;
     seenBox = FindChild(dlg, "Button", "Don't display this message again");
+    SaveWindowBmp(dlg, ProgramDir() + "shot-message.bmp");
     if (seenBox) SendMessageA(seenBox, BM_CLICK, 0, 0);
     SendMessageA(FindChild(dlg, "Button", "&No"), BM_CLICK, 0, 0);
   });
