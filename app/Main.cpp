@@ -2,10 +2,6 @@
 #include <windows.h>
 
 #include "app/CLMain.h"
-#include "framework/CLEngineWindows.h"
-#include "app/ProvisionalMainForm.h"
+#include "cookies/uMainForm.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  UseFrameworkWindows();  // the engine's About and Update commands open the framework's windows
-  return RunApplication(&frmMain);
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(&frmMain); }

@@ -1,0 +1,71 @@
+// The cookie cleaner's main window: erase all Internet Explorer or Firefox cookies, erase one
+// website's cookies in both browsers, install the companion Firefox extension; its system menu
+// opens the update check and the about window. Its stored data is "MainForm.qmf".
+#pragma once
+
+#include <string>
+
+#include "components/Forms.h"
+#include "cookies/CookieOps.h"
+#include "framework/CLEngine.h"
+#include "framework/CLForm.h"
+#include "lang/CLMultiLang.h"
+#include "toolkit/Menus.h"
+#include "toolkit/SkinControls.h"
+#include "toolkit/SkinData.h"
+#include "toolkit/SkinForm.h"
+
+// Which message "&Delete Cookies" ends with, from what its two parts did. Refused text wins
+// (nothing was touched), then a failed Internet Explorer part, then a Firefox that was found
+// but did not start; only when everything did its work is the site reported cleared.
+enum class TDeleteOutcome { EnterDomain, IEFailed, FirefoxNotStarted, Cleared };
+TDeleteOutcome DeleteOutcomeOf(TCookieResult ie, TCookieResult firefox, bool firefoxFound);
+
+class TfrmMain : public TForm {
+  QM_CLASS(TfrmMain, TForm)
+ public:
+  explicit TfrmMain(TComponent* owner) : TForm(owner) {}
+
+  TskPngImageView* imgTitle = nullptr;
+  TskSkinShadowLabel* lblTitle = nullptr;
+  TskSkinExPanel* pnlAll = nullptr;
+  TskPngImageView* imgIE = nullptr;
+  TskSkinButton* btnClearIE = nullptr;
+  TskPngImageView* imgFF = nullptr;
+  TskSkinButton* btnClearFF = nullptr;
+  TskSkinLinkLabel* btnInstallFF = nullptr;
+  TskSkinExPanel* pnlWeb = nullptr;
+  TskSkinStdLabel* lblWebAddr = nullptr;
+  TskSkinButton* btnDelete = nullptr;
+  TskSkinEdit* edtDomain = nullptr;
+  TskSkinTextLabel* lblDomain = nullptr;
+  TCLEngine* engine1 = nullptr;
+  TCLMultiLang* smLanguage = nullptr;
+  TCLMultiLangData* clmltlngdt1 = nullptr;
+  TCLForm* clfrm1 = nullptr;
+  TskResourceStrData* skResourceStrData = nullptr;
+  TskCompressedStoredSkin* skCompressedStoredSkin = nullptr;
+  TskSkinData* skSkinData = nullptr;
+  TskDynamicSkinForm* skdynmcsknfrm1 = nullptr;
+  TskPngImageStorage* pngStore = nullptr;
+  TskPopupMenu* pmSystem = nullptr;
+  TMenuItem* mniUpdate = nullptr;
+  TMenuItem* mniAbout = nullptr;
+
+  void FormCreate(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void btnClearIEClick(TObject* sender);
+  void btnClearFFClick(TObject* sender);
+  void btnDeleteClick(TObject* sender);
+  void btnInstallFFClick(TObject* sender);
+  void mniUpdateClick(TObject* sender);
+  void mniAboutClick(TObject* sender);
+
+ private:
+  // A message of section "AppRes" captioned with the application name; returns the answer.
+  int Message(const std::string& key, unsigned buttons, int showAgainID = 0,
+              const std::vector<std::string>& args = {});
+  bool Confirmed(const std::string& key);
+};
+
+extern TfrmMain* frmMain;
