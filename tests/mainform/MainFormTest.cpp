@@ -1,0 +1,209 @@
+// The shipped program under the test prefix: its main window is found by class, typed into and
+// clicked through its real child windows, and its message dialogs are read and answered.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cookies/CookieOps.h"
+#include "support/TestSupport.h"
+#include "tools/QVTools.h"
+
+using namespace qmtest;
+
+namespace {
+
+std::string TextOf(HWND w) {
+  char buf[1024] = {};
+  GetWindowTextA(w, buf, sizeof buf);
+  return buf;
+}
+
+struct TFind {
+  std::string text;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindByText(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<TFind*>(lp);
+  if (TextOf(w) != f->text) return TRUE;
+  f->found = w;
+  return FALSE;
+}
+
+HWND Child(HWND parent, const std::string& text) {
+  TFind f{text};
+  EnumChildWindows(parent, FindByText, reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+
+BOOL CALLBACK CollectTexts(HWND w, LPARAM lp) {
+  *reinterpret_cast<std::string*>(lp) += TextOf(w) + "|";
+  return TRUE;
+}
+
+BOOL CALLBACK FindEdit(HWND w, LPARAM lp) {
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(lp) = w;
+  return FALSE;
+}
+
+// The message dialog of the program: a visible top-level window captioned with the
+// application name (the main window's caption also carries the version; the application's
+// own hidden window carries the bare name too, so only a visible one counts).
+BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM lp) {
+  if (!IsWindowVisible(w) || TextOf(w) != "Brindlewick") return TRUE;
+  *reinterpret_cast<HWND*>(lp) = w;
+  return FALSE;
+}
+
+HWND WaitDialog(DWORD timeoutMs) {
+  HWND dialog = nullptr;
+  WaitFor([&] {
+    dialog = nullptr;
+    EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog != nullptr;
+  }, timeoutMs);
+  return dialog;
+}
+
+std::string Record(const std::string& name, const std::string& hostPath) {
+  return name + "\nvalue\n" + hostPath + "\n9728\n2914986496\n31119351\n1840399408\n30946433\n*\n";
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = GetCookieFolder();
+    ASSERT_FALSE(folder_.empty());
+    ASSERT_TRUE(QV_ForceDirectories(folder_));
+    WriteAll(folder_ + "\\user@example[1].txt", Record("a", "example.com/"));
+    WriteAll(folder_ + "\\user@forum[1].txt", Record("b", "forum.example.com/"));
+    WriteAll(folder_ + "\\user@other[1].txt", Record("c", "other.net/"));
+    ASSERT_FALSE(DistDir().empty());
+    process_ = StartProcess("\"" + DistDir() + "Quillmoor.exe\"", DistDir());
+    ASSERT_NE(process_, nullptr);
+    ASSERT_TRUE(WaitFor([&] {
+      window_ = FindWindowA("TfrmMain", nullptr);
+      return window_ && IsWindowVisible(window_) && TextOf(window_).find("2.1.1.6") != std::string::npos;
+    }, 30000)) << "main window did not open";
+  }
+  void TearDown() override {
+    if (HWND d = WaitDialog(0)) PostMessageA(d, WM_CLOSE, 0, 0);
+    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+    if (process_) {
+      WaitExit(process_, 15000);
+      CloseHandle(process_);
+    }
+    for (const char* f : {"example[1]", "forum[1]", "other[1]"})
+      DeleteFileA((folder_ + "\\user@" + f + ".txt").c_str());
+  }
+  bool Has(const std::string& site) const { return Exists(folder_ + "\\user@" + site + "[1].txt"); }
+  HWND Edit() const {
+    HWND e = nullptr;
+    EnumChildWindows(window_, FindEdit, reinterpret_cast<LPARAM>(&e));
+    return e;
+  }
+  // Clicks a control of the main window without waiting for its handler (which shows a modal box).
+  void Click(const std::string& caption) {
+    HWND b = Child(window_, caption);
+    ASSERT_NE(b, nullptr) << caption;
+    PostMessageA(b, BM_CLICK, 0, 0);
+  }
+  // Waits for the dialog, returns all its texts and presses the button captioned `answer`.
+  std::string Answer(const std::string& answer) {
+    HWND d = WaitDialog(15000);
+    if (!d) return "<no dialog>";
+    std::string texts;
+    EnumChildWindows(d, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+    HWND button = Child(d, answer);
+    EXPECT_NE(button, nullptr) << answer << " in " << texts;
+    if (button) PostMessageA(button, BM_CLICK, 0, 0);
+    WaitFor([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 10000);
+    return texts;
+  }
+  void Type(const std::string& text) {
+    HWND e = Edit();
+    ASSERT_NE(e, nullptr);
+    SendMessageA(e, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+
+  std::string folder_;
+  HANDLE process_ = nullptr;
+  HWND window_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, OpensWithTitleVersionControlsAndFirefoxControlsOffWithoutFirefox) {
+  EXPECT_EQ(TextOf(window_), "Brindlewick  2.1.1.6");
+  for (const char* caption : {"Clear All Cookies", "Clear &Internet Explorer Cookies", "Clear &Firefox Cookies",
+                              "Install Firefox Extension", "Delete Website Cookies", "Website Address:",
+                              "&Delete Cookies"})
+    EXPECT_NE(Child(window_, caption), nullptr) << caption;
+  ASSERT_NE(Edit(), nullptr);
+  EXPECT_EQ(TextOf(Edit()), "");
+  // The test prefix has no Firefox: its two controls are off, the others on.
+  EXPECT_TRUE(FindFirefoxPath().empty());
+  EXPECT_FALSE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  EXPECT_FALSE(IsWindowEnabled(Child(window_, "Install Firefox Extension")));
+  EXPECT_TRUE(IsWindowEnabled(Child(window_, "Clear &Internet Explorer Cookies")));
+  EXPECT_TRUE(IsWindowEnabled(Child(window_, "&Delete Cookies")));
+  // Client area as designed.
+  RECT r;
+  GetClientRect(window_, &r);
+  EXPECT_EQ(r.right - r.left, 528);
+  EXPECT_EQ(r.bottom - r.top, 321);
+}
+
+TEST_F(MainWindow, AnEmptyOrRefusedAddressAsksForOneAndDeletesNothing) {
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("Please enter a website address such as example.com"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("have been cleared"), std::string::npos) << texts;
+  EXPECT_TRUE(Has("example") && Has("forum") && Has("other"));
+  // Only the one message: no second box follows.
+  EXPECT_EQ(WaitDialog(1500), nullptr);
+
+  for (const char* refused : {"*", ".com", "exa\"mple.com", "a b.com"}) {
+    Type(refused);
+    Click("&Delete Cookies");
+    texts = Answer("&OK");
+    EXPECT_NE(texts.find("Please enter a website address"), std::string::npos) << refused << ": " << texts;
+    EXPECT_TRUE(Has("example") && Has("forum") && Has("other")) << refused;
+  }
+}
+
+TEST_F(MainWindow, ASiteAddressDeletesItsFamilyAndNamesItInTheMessage) {
+  Type("forum.example.com");
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website forum.example.com have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("forum"));
+  EXPECT_TRUE(Has("example"));  // the parent domain is not the sub-domain's family
+  EXPECT_TRUE(Has("other"));
+
+  Type("example.com");
+  Click("&Delete Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website example.com have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example"));
+  EXPECT_TRUE(Has("other"));
+}
+
+TEST_F(MainWindow, NoToTheConfirmationKeepsEveryCookieAndShowsNothingMore) {
+  Click("Clear &Internet Explorer Cookies");
+  std::string texts = Answer("&No");
+  EXPECT_NE(texts.find("erase all cookies for Internet Explorer"), std::string::npos) << texts;
+  EXPECT_EQ(WaitDialog(1500), nullptr);
+  EXPECT_TRUE(Has("example") && Has("forum") && Has("other"));
+
+  Click("Clear &Internet Explorer Cookies");
+  texts = Answer("&Yes");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Internet Explorer cookies cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example") || Has("forum") || Has("other"));
+}
