@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cookies/CookieOps.h"
 #include "support/TestSupport.h"
@@ -74,15 +78,27 @@ std::string Record(const std::string& name, const std::string& hostPath) {
   return name + "\nvalue\n" + hostPath + "\n9728\n2914986496\n31119351\n1840399408\n30946433\n*\n";
 }
 
+// The program's own settings files (the all-users one where it may write there, else the
+// user's): the show-again answers live there.
+std::vector<std::string> SettingsFiles() {
+  std::vector<std::string> files;
+  for (int folder : {CSIDL_COMMON_APPDATA, CSIDL_APPDATA}) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, folder, nullptr, 0, path);
+    files.push_back(std::string(path) + "\\Brindlewick\\setting.dat");
+  }
+  return files;
+}
+
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Each test starts with the settings as they were, and leaves them so.
+    for (const std::string& f : SettingsFiles()) saved_.push_back({Exists(f), Exists(f) ? ReadAll(f) : ""});
     folder_ = GetCookieFolder();
     ASSERT_FALSE(folder_.empty());
     ASSERT_TRUE(QV_ForceDirectories(folder_));
-    WriteAll(folder_ + "\\user@example[1].txt", Record("a", "example.com/"));
-    WriteAll(folder_ + "\\user@forum[1].txt", Record("b", "forum.example.com/"));
-    WriteAll(folder_ + "\\user@other[1].txt", Record("c", "other.net/"));
+    PlaceCookies();
     ASSERT_FALSE(DistDir().empty());
     process_ = StartProcess("\"" + DistDir() + "Quillmoor.exe\"", DistDir());
     ASSERT_NE(process_, nullptr);
@@ -100,6 +116,16 @@ class MainWindow : public ::testing::Test {
     }
     for (const char* f : {"example[1]", "forum[1]", "other[1]"})
       DeleteFileA((folder_ + "\\user@" + f + ".txt").c_str());
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      const std::string f = SettingsFiles()[i];
+      if (saved_[i].first) WriteAll(f, saved_[i].second);
+      else DeleteFileA(f.c_str());
+    }
+  }
+  void PlaceCookies() {
+    WriteAll(folder_ + "\\user@example[1].txt", Record("a", "example.com/"));
+    WriteAll(folder_ + "\\user@forum[1].txt", Record("b", "forum.example.com/"));
+    WriteAll(folder_ + "\\user@other[1].txt", Record("c", "other.net/"));
   }
   bool Has(const std::string& site) const { return Exists(folder_ + "\\user@" + site + "[1].txt"); }
   HWND Edit() const {
@@ -114,11 +140,16 @@ class MainWindow : public ::testing::Test {
     PostMessageA(b, BM_CLICK, 0, 0);
   }
   // Waits for the dialog, returns all its texts and presses the button captioned `answer`.
-  std::string Answer(const std::string& answer) {
+  std::string Answer(const std::string& answer, bool tickShowAgain = false) {
     HWND d = WaitDialog(15000);
     if (!d) return "<no dialog>";
     std::string texts;
     EnumChildWindows(d, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+    if (tickShowAgain) {
+      HWND box = Child(d, "Don't display this message again");
+      EXPECT_NE(box, nullptr) << texts;
+      if (box) SendMessageA(box, BM_CLICK, 0, 0);
+    }
     HWND button = Child(d, answer);
     EXPECT_NE(button, nullptr) << answer << " in " << texts;
     if (button) PostMessageA(button, BM_CLICK, 0, 0);
@@ -131,6 +162,7 @@ class MainWindow : public ::testing::Test {
     SendMessageA(e, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
 
+  std::vector<std::pair<bool, std::string>> saved_;  // per settings file: there, and its bytes
   std::string folder_;
   HANDLE process_ = nullptr;
   HWND window_ = nullptr;
@@ -206,4 +238,31 @@ TEST_F(MainWindow, NoToTheConfirmationKeepsEveryCookieAndShowsNothingMore) {
   texts = Answer("&OK");
   EXPECT_NE(texts.find("All Internet Explorer cookies cleared"), std::string::npos) << texts;
   EXPECT_FALSE(Has("example") || Has("forum") || Has("other"));
+}
+
+TEST_F(MainWindow, AConfirmationSilencedWithYesClearsAtOnceLater) {
+  Click("Clear &Internet Explorer Cookies");
+  Answer("&Yes", true);
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Internet Explorer cookies cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example"));
+
+  // Asked no more: the stored Yes clears at once and only the result is shown.
+  PlaceCookies();
+  Click("Clear &Internet Explorer Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Internet Explorer cookies cleared"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("Are you sure"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example") || Has("forum") || Has("other"));
+}
+
+TEST_F(MainWindow, AConfirmationSilencedWithNoMakesTheButtonDoNothing) {
+  Click("Clear &Internet Explorer Cookies");
+  std::string texts = Answer("&No", true);
+  EXPECT_NE(texts.find("Are you sure"), std::string::npos) << texts;
+  EXPECT_EQ(WaitDialog(1500), nullptr);
+
+  Click("Clear &Internet Explorer Cookies");
+  EXPECT_EQ(WaitDialog(2500), nullptr);
+  EXPECT_TRUE(Has("example") && Has("forum") && Has("other"));
 }
