@@ -266,3 +266,26 @@ TEST_F(MainWindow, AConfirmationSilencedWithNoMakesTheButtonDoNothing) {
   EXPECT_EQ(WaitDialog(2500), nullptr);
   EXPECT_TRUE(Has("example") && Has("forum") && Has("other"));
 }
+
+TEST_F(MainWindow, ACookieFileThatStaysIsReportedNotCalledCleared) {
+  // Held open without sharing, as a running browser holds its files.
+  HANDLE held = CreateFileA((folder_ + "\\user@example[1].txt").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Type("example.com");
+  Click("&Delete Cookies");
+  std::string site = Answer("&OK");
+  Click("Clear &Internet Explorer Cookies");
+  Answer("&Yes");
+  std::string all = Answer("&OK");
+  CloseHandle(held);
+  for (const std::string& texts : {site, all}) {
+    EXPECT_EQ(texts.find("have been cleared"), std::string::npos) << texts;
+    EXPECT_EQ(texts.find("cookies cleared"), std::string::npos) << texts;
+    EXPECT_TRUE(texts.find("MSGBOX_IECookieClearFailed") != std::string::npos ||
+                texts.find("could not be erased") != std::string::npos)
+        << texts;
+  }
+  EXPECT_TRUE(Has("example"));
+  EXPECT_FALSE(Has("other"));  // the others went all the same
+}
