@@ -95,6 +95,7 @@ class MainWindow : public ::testing::Test {
   void SetUp() override {
     // Each test starts with the settings as they were, and leaves them so.
     for (const std::string& f : SettingsFiles()) saved_.push_back({Exists(f), Exists(f) ? ReadAll(f) : ""});
+    PrepareSettings();
     folder_ = GetCookieFolder();
     ASSERT_FALSE(folder_.empty());
     ASSERT_TRUE(QV_ForceDirectories(folder_));
@@ -122,6 +123,8 @@ class MainWindow : public ::testing::Test {
       else DeleteFileA(f.c_str());
     }
   }
+  // Settings the program finds at its start (restored afterwards like all others).
+  virtual void PrepareSettings() {}
   void PlaceCookies() {
     WriteAll(folder_ + "\\user@example[1].txt", Record("a", "example.com/"));
     WriteAll(folder_ + "\\user@forum[1].txt", Record("b", "forum.example.com/"));
@@ -288,4 +291,27 @@ TEST_F(MainWindow, ACookieFileThatStaysIsReportedNotCalledCleared) {
   }
   EXPECT_TRUE(Has("example"));
   EXPECT_FALSE(Has("other"));  // the others went all the same
+}
+
+class GermanMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    for (const std::string& f : SettingsFiles()) {
+      QV_ForceDirectories(f.substr(0, f.rfind('\\')));
+      WriteAll(f, "[setting]\r\nLanguage=Deutsch\r\n");
+    }
+  }
+};
+
+TEST_F(GermanMainWindow, TheChosenLanguageTranslatesTheWindowAndItsMessages) {
+  // The language file is Windows-1252 text.
+  EXPECT_NE(Child(window_, "&Internet-Explorer-Cookies l\xF6schen"), nullptr);
+  EXPECT_NE(Child(window_, "Alle Cookies l\xF6schen"), nullptr);
+  EXPECT_NE(Child(window_, "Website-Adresse:"), nullptr);
+  EXPECT_EQ(Child(window_, "&Delete Cookies"), nullptr);
+  EXPECT_EQ(TextOf(window_), "Brindlewick  2.1.1.6");
+  Click("Cookies &l\xF6schen");
+  std::string texts = Answer("&OK");
+  EXPECT_EQ(texts.find("Please enter a website address"), std::string::npos) << texts;
+  EXPECT_TRUE(Has("example"));
 }
