@@ -315,3 +315,56 @@ TEST_F(GermanMainWindow, TheChosenLanguageTranslatesTheWindowAndItsMessages) {
   EXPECT_EQ(texts.find("Please enter a website address"), std::string::npos) << texts;
   EXPECT_TRUE(Has("example"));
 }
+
+namespace {
+
+struct TProcessWindow {
+  DWORD pid;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<TProcessWindow*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != f->pid || !IsWindowVisible(w)) return TRUE;
+  f->found = w;
+  return FALSE;
+}
+
+}  // namespace
+
+TEST(MainWindowPictures, AMissingPictureIsReportedAndTheWindowOpensAllTheSame) {
+  ASSERT_FALSE(DistDir().empty());
+  TScratchDir dir("mainform-pictures");
+  ASSERT_TRUE(QV_ForceDirectories(dir / "res"));
+  for (const char* f : {"Quillmoor.exe", "const.dat", "res\\title.png", "res\\ff.png"})
+    ASSERT_TRUE(CopyFileA((DistDir() + f).c_str(), (dir / f).c_str(), FALSE)) << f;
+  HANDLE process = StartProcess("\"" + (dir / "Quillmoor.exe") + "\"", dir.Path());
+  ASSERT_NE(process, nullptr);
+  // The error box comes first, while the window is being created.
+  TProcessWindow box{GetProcessId(process)};
+  ASSERT_TRUE(WaitFor([&] {
+    box.found = nullptr;
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&box));
+    return box.found != nullptr;
+  }, 30000));
+  std::string texts = TextOf(box.found) + "|";
+  EnumChildWindows(box.found, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+  EXPECT_NE(texts.find("ie.png"), std::string::npos) << texts;
+  char cls[64] = {};
+  GetClassNameA(box.found, cls, sizeof cls);
+  EXPECT_STRNE(cls, "TfrmMain");
+  PostMessageA(box.found, WM_CLOSE, 0, 0);
+  HWND window = nullptr;
+  EXPECT_TRUE(WaitFor([&] {
+    window = FindWindowA("TfrmMain", nullptr);
+    return window && IsWindowVisible(window);
+  }, 30000));
+  if (window) {
+    EXPECT_NE(Child(window, "&Delete Cookies"), nullptr);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  }
+  EXPECT_EQ(WaitExit(process, 15000), 0);
+  CloseHandle(process);
+}
