@@ -368,3 +368,42 @@ TEST(MainWindowPictures, AMissingPictureIsReportedAndTheWindowOpensAllTheSame) {
   EXPECT_EQ(WaitExit(process, 15000), 0);
   CloseHandle(process);
 }
+
+// A Firefox that is there at start but cannot be started: a file by its name that is no program.
+class BrokenFirefoxMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    WriteAll(firefoxDir_ / "firefox.exe", "not a program");
+    for (const std::string& f : SettingsFiles()) {
+      QV_ForceDirectories(f.substr(0, f.rfind('\\')));
+      WriteAll(f, "[setting]\r\nFireFoxPath=" + (firefoxDir_ / "firefox.exe") + "\r\n");
+    }
+  }
+  TScratchDir firefoxDir_{"mainform-firefox"};
+};
+
+TEST_F(BrokenFirefoxMainWindow, AFirefoxThatDoesNotStartIsReportedNotCalledDone) {
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Install Firefox Extension")));
+
+  Click("Clear &Firefox Cookies");
+  std::string confirm = Answer("&Yes");
+  EXPECT_NE(confirm.find("erase all cookies for FireFox"), std::string::npos) << confirm;
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox is not installed"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("All Firefox cookies cleared"), std::string::npos) << texts;
+
+  Click("Install Firefox Extension");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox is not installed"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("installed successfully"), std::string::npos) << texts;
+
+  // The Internet Explorer part still does its work; the message names the part that failed.
+  Type("example.com");
+  Click("&Delete Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox is not installed"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example"));
+  EXPECT_TRUE(Has("other"));
+}
