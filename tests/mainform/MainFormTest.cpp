@@ -407,3 +407,38 @@ TEST_F(BrokenFirefoxMainWindow, AFirefoxThatDoesNotStartIsReportedNotCalledDone)
   EXPECT_FALSE(Has("example"));
   EXPECT_TRUE(Has("other"));
 }
+
+// The cookie tests' stand-in Firefox, remembered as the user's Firefox; it logs each start.
+class StubFirefoxMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    const std::string stub = ProgramDir() + "..\\cookies\\stub_firefox.exe";
+    ASSERT_TRUE(CopyFileA(stub.c_str(), (firefoxDir_ / "firefox.exe").c_str(), FALSE)) << stub;
+    SetEnvironmentVariableA("QM_STUB_LOG", (firefoxDir_ / "starts.log").c_str());
+    for (const std::string& f : SettingsFiles()) {
+      QV_ForceDirectories(f.substr(0, f.rfind('\\')));
+      WriteAll(f, "[setting]\r\nFireFoxPath=" + (firefoxDir_ / "firefox.exe") + "\r\n");
+    }
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    SetEnvironmentVariableA("QM_STUB_LOG", nullptr);
+  }
+  std::string Log() const { return Exists(firefoxDir_ / "starts.log") ? ReadAll(firefoxDir_ / "starts.log") : ""; }
+  TScratchDir firefoxDir_{"mainform-stubfirefox"};
+};
+
+TEST_F(StubFirefoxMainWindow, BothPartsDoneReportTheSiteClearedAndFirefoxGetsTheTypedText) {
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  Type("forum.example.com");
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website forum.example.com have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("forum"));
+  EXPECT_TRUE(Has("example"));
+  EXPECT_TRUE(WaitFor([&] { return Log().find("forum.example.com") != std::string::npos; }, 10000)) << Log();
+
+  Click("Install Firefox Extension");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox Extension has been installed successfully"), std::string::npos) << texts;
+}
