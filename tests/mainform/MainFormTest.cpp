@@ -10,8 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "components/StoredData.h"
 #include "cookies/CookieOps.h"
+#include "lang/CLBuiltInTexts.h"
 #include "support/TestSupport.h"
+#include "toolkit/Skin.h"
 #include "tools/QVTools.h"
 
 using namespace qmtest;
@@ -441,4 +444,53 @@ TEST_F(StubFirefoxMainWindow, BothPartsDoneReportTheSiteClearedAndFirefoxGetsThe
   Click("Install Firefox Extension");
   texts = Answer("&OK");
   EXPECT_NE(texts.find("Firefox Extension has been installed successfully"), std::string::npos) << texts;
+}
+
+namespace {
+
+// The stored data built into the program, read from its resources.
+std::string StoredMainWindow() {
+  HMODULE exe = LoadLibraryExA((DistDir() + "Quillmoor.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!exe) return "";
+  std::string text;
+  if (HRSRC r = FindResourceA(exe, "TFRMMAIN", MAKEINTRESOURCEA(10))) {
+    HGLOBAL g = LoadResource(exe, r);
+    text.assign(static_cast<const char*>(LockResource(g)), SizeofResource(exe, r));
+  }
+  FreeLibrary(exe);
+  return text;
+}
+
+const TStoredObject* ChildNamed(const TStoredObject& parent, const std::string& name) {
+  for (const TStoredObject& c : parent.Children) {
+    if (c.Name == name) return &c;
+    if (const TStoredObject* inner = ChildNamed(c, name)) return inner;
+  }
+  return nullptr;
+}
+
+const TStoredValue* Property(const TStoredObject* o, const std::string& path) {
+  if (o)
+    for (const TStoredProperty& p : o->Properties)
+      if (p.Path == path) return &p.Value;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(MainWindowData, CarriesTheBuiltInTextsAndTheBuiltInSkin) {
+  ASSERT_FALSE(DistDir().empty());
+  const std::string text = StoredMainWindow();
+  ASSERT_FALSE(text.empty());
+  const TStoredObject root = ParseStoredText(text);
+  EXPECT_EQ(root.ClassName, "TfrmMain");
+  const TStoredObject* lang = ChildNamed(root, "clmltlngdt1");
+  ASSERT_NE(lang, nullptr);
+  ASSERT_NE(Property(lang, "CurrentData"), nullptr);
+  ASSERT_NE(Property(lang, "DefaultData"), nullptr);
+  EXPECT_EQ(Property(lang, "CurrentData")->Items, BuiltInCurrentTexts());
+  EXPECT_EQ(Property(lang, "DefaultData")->Items, BuiltInDefaultTexts());
+  const TStoredValue* skin = Property(ChildNamed(root, "skCompressedStoredSkin"), "CompressedData");
+  ASSERT_NE(skin, nullptr);
+  EXPECT_EQ(skin->Text, TskSkin::BuiltInBytes());
 }
