@@ -42,6 +42,7 @@ QM_REGISTER_CLASS(TfrmMain, b) {
   b.Field("skSkinData", &TfrmMain::skSkinData);
   b.Field("skdynmcsknfrm1", &TfrmMain::skdynmcsknfrm1);
   b.Field("pngStore", &TfrmMain::pngStore);
+  b.Field("hnt1", &TfrmMain::hnt1);
   b.Field("pmSystem", &TfrmMain::pmSystem);
   b.Field("mniUpdate", &TfrmMain::mniUpdate);
   b.Field("mniAbout", &TfrmMain::mniAbout);

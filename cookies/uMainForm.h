@@ -10,6 +10,7 @@
 #include "framework/CLEngine.h"
 #include "framework/CLForm.h"
 #include "lang/CLMultiLang.h"
+#include "toolkit/HintWindow.h"
 #include "toolkit/Menus.h"
 #include "toolkit/SkinControls.h"
 #include "toolkit/SkinData.h"
@@ -48,6 +49,7 @@ class TfrmMain : public TForm {
   TskSkinData* skSkinData = nullptr;
   TskDynamicSkinForm* skdynmcsknfrm1 = nullptr;
   TskPngImageStorage* pngStore = nullptr;
+  TskHintWindow* hnt1 = nullptr;
   TskPopupMenu* pmSystem = nullptr;
   TMenuItem* mniUpdate = nullptr;
   TMenuItem* mniAbout = nullptr;
