@@ -26,7 +26,18 @@ for p in "${packages[@]}"; do
 done
 
 updated=0
-apt_update() { [ $updated -eq 1 ] || { as_root apt-get update -qq; updated=1; }; }
+# A mirror in the middle of a sync makes "apt-get update" fail on one index now and then; try
+# again, and in the end go on with what was fetched: the install below says what is missing.
+apt_update() {
+  [ $updated -eq 1 ] && return 0
+  local try
+  for try in 1 2 3; do
+    as_root apt-get update -qq && { updated=1; return 0; }
+    echo "setup: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 5))
+  done
+  updated=1
+}
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
@@ -94,4 +105,10 @@ if [ ! -f "$deps/libpng/lib/libpng16.a" ] && [ ! -f "$deps/libpng/lib/libpng.a" 
   cmake --build "$deps/libpng-build" -j2 >/dev/null
   cmake --install "$deps/libpng-build" >/dev/null
   echo "setup: libpng built into $deps/libpng"
+fi
+
+# Wine's 32-bit part is a 32-bit Linux program: a kernel built without 32-bit support refuses it
+# ("Exec format error"), and then no test can run. Building still works, so only say so.
+if [ -x /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  echo "setup: this kernel does not run 32-bit x86 programs; Wine cannot run the program or its tests here" >&2
 fi
