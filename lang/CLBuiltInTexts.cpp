@@ -21,6 +21,8 @@ const TLines& AppRes() {
       "MSGBOX_FFCookieCleared=All Firefox cookies cleared",
       "MSGBOX_FFINSTALLED=Firefox Extension has been installed successfully",
       "MSGBOX_FireFoxIsNotInstalled=Firefox is not installed",
+      "MSGBOX_IECookieClearFailed=Some Internet Explorer cookies could not be erased. Close "
+      "Internet Explorer and try again.",
       "MSGBOX_IECookieCleareConfirm=Are you sure you want to erase all cookies for Internet "
       "Explorer? This action can not be undone.",
       "MSGBOX_IECookieCleared=All Internet Explorer cookies cleared",
