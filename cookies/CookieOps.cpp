@@ -101,16 +101,23 @@ void CollectCookieFiles(const std::string& pattern, TFileList* files) {
 }
 
 // Every ".txt" file of the folder holding a record of the domain or a sub-domain: cookie files
-// named without the site (at random, as newer stores do) are only found this way.
-void CollectFilesOfDomain(const std::string& folder, const std::string& domain,
+// named without the site (at random, as newer stores do) are only found this way. False when a
+// cookie file could not be read (a running browser holds it): it may hold the domain's cookies,
+// so the site cannot be called cleared.
+bool CollectFilesOfDomain(const std::string& folder, const std::string& domain,
                           TFileList* files) {
+  bool readAll = true;
   ForEachFile(folder + "\\*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
     if (!cookierules::IsCookieFileName(data.cFileName)) return;
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > kMaxCookieFileSize) return;
     std::string text;
-    if (QV_ReadFileText(path, &text) && cookierules::CookieFileMatchesDomain(text, domain))
-      files->Add(path);
+    if (!QV_ReadFileText(path, &text)) {
+      if (FileExists(path)) readAll = false;  // not merely gone since the listing
+      return;
+    }
+    if (cookierules::CookieFileMatchesDomain(text, domain)) files->Add(path);
   });
+  return readAll;
 }
 
 // Removes the "Cookie:" entries of the WinInet cache index whose host matches the domain (all of
@@ -225,12 +232,14 @@ TCookieResult ClearIECookiesOfSite(const std::string& domain) {
     const std::string site = cookierules::SiteWordOf(domain);
     const std::string matchDomain = cookierules::MatchDomainOf(domain);
     TFileList files;
+    bool readAll = true;
     for (const std::string& folder : folders) {
       CollectCookieFiles(folder + "\\*" + site + "*.txt", &files);
-      CollectFilesOfDomain(folder, matchDomain, &files);
+      if (!CollectFilesOfDomain(folder, matchDomain, &files)) readAll = false;
     }
     DeleteCookieIndexEntries(matchDomain);
-    return DeleteFileList(files.Files()) ? TCookieResult::Done : TCookieResult::Failed;
+    const bool allGone = DeleteFileList(files.Files());
+    return allGone && readAll ? TCookieResult::Done : TCookieResult::Failed;
   } catch (const std::exception&) {
     return TCookieResult::Failed;
   }

@@ -20,6 +20,7 @@ bool ClearIECookies();
 // word (see cookierules::SiteWordOf) and the files holding a record of the domain or one of its
 // sub-domains. A domain text that fails cookierules::IsSafeDomainText is refused. A bare site
 // word ("example") is accepted too and then only matches by file name and by host "example".
+// Failed when a matching file stays, or when a cookie file could not be read to tell.
 TCookieResult ClearIECookiesOfSite(const std::string& domain);
 // Starts Firefox with the extension's page that removes all cookies; true when it started.
 bool ClearFirefoxCookies();
