@@ -3,7 +3,10 @@
 // thread its events arrive on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "HttpTestServer.h"
 #include <wininet.h>  // after windows.h
@@ -461,6 +464,110 @@ TEST_F(SingleDownloaderTest, DestroyingTheComponentMidTransferEndsQuietly) {
   EXPECT_EQ(events, eventsAtSecond);
   EXPECT_FALSE(qmtest::Exists(target));
   EXPECT_TRUE(WaitFor([&] { return TempFiles() == 0; }, 5000));
+}
+
+// --- Hostile servers ---------------------------------------------------------------------------------
+
+namespace {
+
+// How long the user-interface thread (this one, pumping in WaitFor) takes to answer a message
+// sent from another thread, all the while it lives: a downloader that held that thread would
+// show here.
+class TResponsiveness {
+ public:
+  TResponsiveness() {
+    window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    prober_ = std::thread([this] {
+      while (!stop_) {
+        const DWORD t0 = GetTickCount();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+        worst_ = std::max<DWORD>(worst_, GetTickCount() - t0);
+        Sleep(20);
+      }
+      done_ = true;
+    });
+  }
+  ~TResponsiveness() {
+    stop_ = true;
+    WaitFor([this] { return done_.load(); }, 30000);  // pumping, so that a last probe is answered
+    prober_.join();
+    DestroyWindow(window_);
+  }
+  DWORD Worst() const { return worst_; }
+
+ private:
+  HWND window_ = nullptr;
+  std::atomic<bool> stop_{false}, done_{false};
+  std::atomic<DWORD> worst_{0};
+  std::thread prober_;
+};
+
+const int kHuge = 100 * 1024 * 1024;
+
+}  // namespace
+
+// A server that never answers, one that sends a byte a second, and one that sends 100 MB: the
+// user-interface thread answers at once throughout, cancel ends each transfer on the spot
+// without a report, and a file download never leaves a partial file behind.
+TEST_F(SingleDownloaderTest, HostileServersNeverHoldTheUserInterfaceThread) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/silent") {
+      c.WaitRelease(60000);
+    } else if (path == "/trickle") {
+      if (!c.Send("HTTP/1.0 200 OK\r\nContent-Length: 60\r\n\r\n")) return;
+      for (int i = 0; i < 60 && !c.WaitRelease(1000); ++i)
+        if (!c.Send("t")) return;
+    } else if (path == "/huge") {
+      if (!c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kHuge) + "\r\n\r\n")) return;
+      const std::string block = Pattern(64 * 1024);
+      for (int sent = 0; sent < kHuge; sent += static_cast<int>(block.size()))
+        if (!c.Send(block)) return;
+    }
+  });
+  const std::string target = dir / "target.dat";
+  TResponsiveness ui;
+
+  for (const char* path : {"/silent", "/trickle", "/huge"}) {
+    SCOPED_TRACE(path);
+    qmtest::WriteAll(target, "untouched");
+    TRecorder r;
+    r.WithProgress();
+    r.dl->URL = Base() + path;
+    r.dl->FileName = target;
+    const DWORD t0 = GetTickCount();
+    r.dl->DownloadToFile();
+    EXPECT_LT(GetTickCount() - t0, 500u) << "starting must not wait for the server";
+    // 100 MB: cancelled some way into it; the others after a while of their way.
+    if (std::string(path) == "/huge") ASSERT_TRUE(WaitFor([&] { return r.progress.size() >= 300; }, 20000));
+    else Pump(2500);
+    EXPECT_TRUE(r.dl->Busy());
+    const DWORD c0 = GetTickCount();
+    r.dl->CancelDownload();
+    EXPECT_LT(GetTickCount() - c0, 500u) << "cancel must not wait for the server";
+    EXPECT_FALSE(r.dl->Busy());
+    const size_t progressAtCancel = r.progress.size();
+    Pump(1500);
+    EXPECT_EQ(r.Events(), 0);
+    EXPECT_EQ(r.progress.size(), progressAtCancel);
+    EXPECT_EQ(qmtest::ReadAll(target), "untouched");
+  }
+  Server().Release();  // the silent and trickling answers end
+  EXPECT_TRUE(WaitFor([&] { return TempFiles() == 0; }, 20000)) << "a cancelled transfer left its temporary file";
+
+  // The whole 100 MB to a file, without a progress handler: it arrives whole.
+  TRecorder whole;
+  whole.dl->URL = Base() + "/huge";
+  whole.dl->FileName = target;
+  whole.dl->DownloadToFile();
+  ASSERT_TRUE(whole.WaitEvents(1, 120000));
+  EXPECT_EQ(whole.doneFile, 1);
+  EXPECT_EQ(whole.fileSize, kHuge);
+  WIN32_FILE_ATTRIBUTE_DATA a = {};
+  ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &a));
+  EXPECT_EQ(a.nFileSizeLow, static_cast<DWORD>(kHuge));
+  DeleteFileA(target.c_str());
+  EXPECT_LT(ui.Worst(), 1000u) << "the user-interface thread was held";
 }
 
 // --- Events on the user-interface thread -----------------------------------------------------------
