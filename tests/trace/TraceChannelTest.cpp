@@ -3,6 +3,7 @@
 // threads tracing at once from another process.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -237,6 +238,44 @@ TEST(TraceChannel, HostileHeaderClosesTheChannel) {
   tracer->Trace("accepted");
   EXPECT_TRUE(MapChannel(*tracer)->IsOpen());
   EXPECT_EQ(Texts(OwnRecords(viewer)), std::vector<std::string>{"accepted"});
+}
+
+// A viewer that keeps writing random values into the header and the queue while another process
+// traces: the tracing process neither crashes nor hangs, and once the header is sound again a
+// new line gets through.
+TEST(TraceChannel, ViewerScribblingWhileTracingHarmsNothing) {
+  TTestViewer viewer(4096, 64, 4096);
+  ASSERT_TRUE(viewer.Ok());
+  const uint32_t qs = viewer.QueueSize();
+  std::atomic<bool> stop{false};
+  std::thread scribbler([&] {
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    const uint32_t fields[] = {kTrhMagic, kTrhMapSize, kTrhQueueOffset, kTrhFront, kTrhTail,
+                               kTrhFilterChanged, kTrhFilterEnabled, kTrhFilterLevel, kTrhFilterTag};
+    const uint32_t telling[] = {0, 1, 3, qs - 1, qs, qs + 1, viewer.MapSize(), viewer.MapSize() + 4096,
+                                0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+    for (uint32_t round = 0; !stop; ++round) {
+      if (round % 64 == 0) TraceInitHeader(viewer.Header(), viewer.MapSize(), 64);  // let lines in now and then
+      const uint32_t r = next();
+      const uint32_t value = (r & 1) ? next() : telling[(r >> 1) % (sizeof telling / sizeof telling[0])];
+      if ((r >> 8) % 4 == 0)
+        TracePutU32(viewer.Queue() + (next() % (qs - 4)), value);
+      else
+        viewer.Put(fields[(r >> 8) % (sizeof fields / sizeof fields[0])], value);
+      if (round % 16 == 0) Sleep(0);
+    }
+  });
+  const int code = qmtest::RunChild("trace_lines", {"5000"}, 120000);
+  stop = true;
+  scribbler.join();
+  EXPECT_TRUE(code == 0 || code == 1) << "the tracing process ended with " << code;
+
+  TraceInitHeader(viewer.Header(), viewer.MapSize(), 64);
+  std::memset(viewer.Queue(), 0, qs);
+  auto tracer = MakeTracer();
+  tracer->Trace("after the storm");
+  EXPECT_EQ(Texts(OwnRecords(viewer)), std::vector<std::string>{"after the storm"});
 }
 
 TEST(TraceChannel, LinesWithoutViewerAreDroppedUntilOneAppears) {
