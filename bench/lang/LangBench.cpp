@@ -10,7 +10,7 @@
 #include "lang/CLMultiLang.h"
 #include "lang/LanFormat.h"
 
-#include "BenchClock.h"
+#include "Bench.h"
 
 namespace {
 
@@ -65,15 +65,6 @@ bool ScanLookup(const TStrings& lines, const std::string& section, const std::st
   return found;
 }
 
-void Row(const char* name, const std::string& measured, const std::string& baseline, double ratio, const char* goal) {
-  std::printf("%s\t%s\t%s\t%.1fx\t%s\n", name, measured.c_str(), baseline.c_str(), ratio, goal);
-}
-
-std::string Fmt(const char* f, double v) {
-  char b[64];
-  std::snprintf(b, sizeof b, f, v);
-  return b;
-}
 
 }  // namespace
 
@@ -100,7 +91,7 @@ int main() {
   for (int i = 0; i < kScanLookups; ++i)
     found += ScanLookup(*data.CurrentData(), "TfrmMain", "ctl" + std::to_string((i * 97) % (2 * kKeys)) + ".Caption", &v);
   double scanned = kScanLookups / (QmBenchNow() - t0);
-  Row("lang FindText, 5000-key file (lookups/s)", Fmt("%.0f", indexed), Fmt("%.0f (line scan)", scanned),
+  QmBenchRow("lang FindText, 5000-key file (lookups/s)", QmBenchFmt("%.0f", indexed), QmBenchFmt("%.0f (line scan)", scanned),
       indexed / scanned, ">= 500000/s");
 
   // Loading a 1 MB file: reading, splitting into lines and indexing.
@@ -115,7 +106,7 @@ int main() {
   t0 = QmBenchNow();
   for (int i = 0; i < kLoads; ++i) found += ReadBytes(big).size();
   double readMs = (QmBenchNow() - t0) * 1000 / kLoads;
-  Row("lang LoadLanguage, 1 MB file (ms)", Fmt("%.1f", loadMs), Fmt("%.1f (bytes read only)", readMs),
+  QmBenchRow("lang LoadLanguage, 1 MB file (ms)", QmBenchFmt("%.1f", loadMs), QmBenchFmt("%.1f (bytes read only)", readMs),
       loadMs / (readMs > 0 ? readMs : 1), "<= 100 ms");
 
   DeleteFileA(small.c_str());

@@ -11,7 +11,7 @@
 #include "HttpTestServer.h"  // the tests' loopback server
 #include "net/SingleDownloader.h"
 
-#include "BenchClock.h"
+#include "Bench.h"
 
 namespace {
 
@@ -51,10 +51,8 @@ double Downloader(const std::string& path, size_t expected, bool toFile, const s
 }
 
 void Row(const std::string& name, double mbs, double baseMbs, const char* goal) {
-  char measured[64], baseline[64];
-  std::snprintf(measured, sizeof measured, "%.1f MB/s", mbs);
-  std::snprintf(baseline, sizeof baseline, "%.1f MB/s (bare loop)", baseMbs);
-  std::printf("%s\t%s\t%s\t%.2f\t%s\n", name.c_str(), measured, baseline, baseMbs > 0 ? mbs / baseMbs : 0.0, goal);
+  QmBenchRow(name, QmBenchFmt("%.1f MB/s", mbs), QmBenchFmt("%.1f MB/s (bare loop)", baseMbs),
+             baseMbs > 0 ? mbs / baseMbs : 0.0, goal);
 }
 
 // Runs the two measurements alternately, so that a busy moment of the machine hits both, and

@@ -10,7 +10,7 @@
 #include "framework/CLSettings.h"
 #include "tools/QVTools.h"
 
-#include "BenchClock.h"
+#include "Bench.h"
 
 namespace {
 
@@ -20,16 +20,7 @@ std::string Section(const char* prefix, int n) {
   return s;
 }
 
-void Row(const char* name, const std::string& measured, const std::string& baseline,
-         const std::string& ratio, const char* goal) {
-  std::printf("%s\t%s\t%s\t%s\t%s\n", name, measured.c_str(), baseline.c_str(), ratio.c_str(), goal);
-}
-
-std::string PerSecond(double n) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%.0f/s", n);
-  return b;
-}
+std::string PerSecond(double n) { return QmBenchFmt("%.0f/s", n); }
 
 }  // namespace
 
@@ -68,7 +59,7 @@ int main() {
     sink += settings.ReadString(prefixes[i % 5] + std::to_string((i * 7919) % 1000)).size();
   double readTime = QmBenchNow() - t0;
   if (sink == 0) return 1;
-  Row("settings ReadString, 5 layers x 1000 keys", PerSecond(reads / readTime), "", "", "");
+  QmBenchRow("settings ReadString, 5 layers x 1000 keys", PerSecond(reads / readTime), "", 0, "");
 
   const int writes = 200;
   t0 = QmBenchNow();
@@ -80,9 +71,8 @@ int main() {
   t0 = QmBenchNow();
   for (int i = 0; i < writes; ++i) QV_WriteTextFile(text, file);
   double bareTime = QmBenchNow() - t0;
-  char ratio[32];
-  std::snprintf(ratio, sizeof ratio, "%.2f", (writes / writeTime) / (writes / bareTime));
-  Row("settings WriteString vs bare file rewrite", PerSecond(writes / writeTime), PerSecond(writes / bareTime),
+  const double ratio = (writes / writeTime) / (writes / bareTime);
+  QmBenchRow("settings WriteString vs bare file rewrite", PerSecond(writes / writeTime), PerSecond(writes / bareTime),
       ratio, "");
   return 0;
 }

@@ -13,7 +13,7 @@
 #include "tools/QVTools.h"
 #include "tools/traceviewer/ViewerHost.h"
 
-#include "BenchClock.h"
+#include "Bench.h"
 
 namespace {
 
@@ -21,9 +21,8 @@ const char kStopEvent[] = "QmTraceBenchStop";
 const std::string kLine = "Setting Not Found :Update.Days and some more text to trace";
 
 void Row(const char* name, double measured, double baseline, const char* goal) {
-  std::printf("%s\t%.0f\t%.0f\t%.2f\t%s\n", name, measured, baseline,
-              baseline > 0 ? measured / baseline : 0.0, goal);
-  std::fflush(stdout);
+  QmBenchRow(name, QmBenchFmt("%.0f", measured), baseline > 0 ? QmBenchFmt("%.0f", baseline) : "",
+             baseline > 0 ? measured / baseline : 0.0, goal);
 }
 
 int Drain() {
