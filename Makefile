@@ -6,7 +6,7 @@ CMAKE_DIR := $(BUILD)/cmake
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build dist test run bench clean art installer zip fuzz
+.PHONY: all setup configure build dist test run bench clean art installer zip fuzz screenshots
 
 all: dist
 
@@ -40,6 +40,9 @@ run: dist
 
 bench: dist
 	@scripts/run-bench.sh $(BUILD) $(DIST)
+
+screenshots: dist
+	@scripts/screenshots.sh $(BUILD) $(DIST) docs
 
 VERSION = $(shell sed -n 's/^App\.Ver=\([0-9.]*\).*/\1/p' data/const.dat)
 

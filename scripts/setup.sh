@@ -9,7 +9,7 @@ build=$(cd "$build" && pwd)
 deps="$build/deps"
 
 packages=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth cmake
-          imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++)
+          fonts-wine imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++)
 
 as_root() {
   if [ "$(id -u)" -ne 0 ]; then

@@ -58,8 +58,10 @@ TStart StartOnce(const std::string& exe, const std::string& dir, const char* cls
     Sleep(500);  // let the start finish its work (pictures, the skin) before memory is read
     PROCESS_MEMORY_COUNTERS_EX pmc = {};
     pmc.cb = sizeof pmc;
+    // PrivateUsage is the private commit from Windows XP on; older systems (and Wine, which
+    // leaves it zero) give the same figure as PagefileUsage.
     if (GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc))
-      r.privateMb = pmc.PrivateUsage / 1e6;
+      r.privateMb = (pmc.PrivateUsage ? pmc.PrivateUsage : pmc.PagefileUsage) / 1e6;
     PostMessageA(w, WM_CLOSE, 0, 0);
   }
   if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
@@ -78,6 +80,7 @@ int main() {
   const std::string program = distDir + "Quillmoor.exe";
   const std::string bare = ProgramDir() + "bare_window.exe";
 
+  // The best start of each, and the largest private memory seen.
   TStart best, bestBare;
   for (int i = 0; i < 5; ++i) {
     TStart a = StartOnce(program, distDir, "TfrmMain");
