@@ -29,7 +29,9 @@ TEST_P(Look, WindowInSkin) {
   const TSkinCase& c = GetParam();
   TDemo d;
   BuildDemo(&d, c.framed, false);
-  if (c.file) ASSERT_TRUE(d.Skin->LoadFromCompressedFile(DistDir() + "skins\\" + c.file)) << d.Skin->LastError();
+  if (c.file) {
+    ASSERT_TRUE(d.Skin->LoadFromCompressedFile(DistDir() + "skins\\" + c.file)) << d.Skin->LastError();
+  }
   d.Form->Show();
   SetFocus(d.Domain->Handle());
   SetWindowTextA(d.Domain->Handle(), "example.com");
