@@ -62,7 +62,7 @@ class TAppDir {
 
   HANDLE Start(const std::string& args = "") {
     HANDLE p = StartProcess("\"" + (dir_ / "StartupApp.exe") + "\" " + args, dir_.Path());
-    EXPECT_NE(p, nullptr);
+    EXPECT_NE(p, nullptr) << "CreateProcess failed with error " << GetLastError();
     if (p) processes_.push_back(p);
     return p;
   }
