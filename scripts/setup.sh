@@ -42,11 +42,28 @@ apt_update() {
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
+# An index fetched mid-sync can pair a package with a version of its other-architecture half that
+# is not there yet, and the install fails; the mirror settles within minutes.
+install_missing() {
+  local try
+  for try in 1 2 3; do
+    if DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@" \
+         </dev/null >/dev/null; then
+      return 0
+    fi
+    [ $try -eq 3 ] && break
+    echo "setup: apt-get install failed (try $try of 3); fetching the indexes again" >&2
+    sleep $((try * 30))
+    updated=0
+    apt_update
+  done
+  return 1
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   apt_update
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    </dev/null >/dev/null
+  install_missing "${missing[@]}"
 fi
 
 # Source packages: derive a deb-src entry from the machine's own Debian entry, so that no host
