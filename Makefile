@@ -4,6 +4,8 @@ BUILD ?= build
 DIST ?= dist
 CMAKE_DIR := $(BUILD)/cmake
 JOBS ?= $(shell nproc)
+# The program ships for 32-bit Windows; CPU=x86_64 builds the same sources for 64-bit Windows.
+CPU ?= i686
 MAKEFLAGS += --no-print-directory
 
 .PHONY: all setup configure build dist test run bench clean art installer zip fuzz screenshots
@@ -11,10 +13,10 @@ MAKEFLAGS += --no-print-directory
 all: dist
 
 setup:
-	@scripts/setup.sh $(BUILD)
+	@scripts/setup.sh $(BUILD) $(CPU)
 
 configure: setup
-	@cmake -S . -B $(CMAKE_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	@cmake -S . -B $(CMAKE_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-$(CPU).cmake \
 	  -DQM_DEPS_DIR=$(abspath $(BUILD))/deps \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh >/dev/null
 

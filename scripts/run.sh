@@ -5,18 +5,19 @@
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 dist=$(cd "${2:?dist folder}" && pwd)
+. "$(dirname "$0")/runnable-build.sh"
 . "$(dirname "$0")/wine-env.sh"
 qm_init_prefix_quiet() { qm_init_prefix >/dev/null 2>&1 || true; }
 
 if [ -n "${DISPLAY:-}" ]; then
   qm_init_prefix_quiet
-  cd "$dist" && exec wine ./Quillmoor.exe "${@:3}"
+  cd "$dist" && exec "$QM_WINE" ./Quillmoor.exe "${@:3}"
 fi
 
 qm_start_display
 trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
 qm_init_prefix_quiet
-(cd "$dist" && exec wine ./Quillmoor.exe "${@:3}") &
+(cd "$dist" && exec "$QM_WINE" ./Quillmoor.exe "${@:3}") &
 app=$!
 sleep "${QM_SHOT_DELAY:-6}"
 shot="$build/screenshot-$(date +%Y%m%d-%H%M%S).png"

@@ -5,6 +5,7 @@ set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 dist=$(cd "${2:?dist folder}" && pwd)
 out=$(mkdir -p "${3:?output folder}" && cd "$3" && pwd)
+. "$(dirname "$0")/runnable-build.sh"
 . "$(dirname "$0")/wine-env.sh"
 qm_start_display
 trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
@@ -37,7 +38,7 @@ window_id() {
 shoot() {
   local skin=$1 name=$2 id=""
   set_skin "$skin"
-  (cd "$dist" && exec wine ./Quillmoor.exe) &
+  (cd "$dist" && exec "$QM_WINE" ./Quillmoor.exe) &
   local app=$!
   for _ in $(seq 1 60); do id=$(window_id); [ -n "$id" ] && break; sleep 0.5; done
   sleep 2
@@ -47,7 +48,7 @@ shoot() {
   else
     echo "screenshots: the main window did not appear" >&2
   fi
-  wine "$dist/Quillmoor.exe" /s >/dev/null 2>&1 || true
+  "$QM_WINE" "$dist/Quillmoor.exe" /s >/dev/null 2>&1 || true
   wait "$app" 2>/dev/null || true
 }
 

@@ -4,6 +4,9 @@ export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=${WINEARCH:-win64}
+# The loader: "wine" picks Wine's 32-bit half; scripts/runnable-build.sh names the 64-bit one
+# where that half cannot run.
+QM_WINE=${QM_WINE:-wine}
 
 qm_start_display() {
   # One Xvfb per build folder, on the first free display number from 90 on.
@@ -37,7 +40,7 @@ qm_stop_display() {
 qm_init_prefix() {
   if [ ! -f "$WINEPREFIX/.qm-ready" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    "$QM_WINE" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     touch "$WINEPREFIX/.qm-ready"
   fi
@@ -52,6 +55,6 @@ qm_session() {
   trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
   qm_init_prefix
   wineserver -p >/dev/null 2>&1 || true
-  QM_DIST_DIR=$(winepath -w "$dist" 2>/dev/null)
+  QM_DIST_DIR=$("$QM_WINE" winepath -w "$dist" 2>/dev/null)
   export QM_DIST_DIR
 }

@@ -4,4 +4,4 @@ set -u
 build=${QM_BUILD:?QM_BUILD must name the build folder}
 . "$(dirname "$0")/wine-env.sh"
 [ -n "${DISPLAY:-}" ] || qm_start_display
-exec wine "$@"
+exec "$QM_WINE" "$@"
