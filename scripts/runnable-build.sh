@@ -1,13 +1,8 @@
 # Sourced by the scripts that run the built programs, with $build and $dist set (absolute).
-# Wine's 32-bit half is itself a 32-bit Linux program, and a kernel built without 32-bit support
-# refuses it ("Exec format error"): there no 32-bit Windows program can start at all. So on such a
-# kernel the x86-64 build of the same sources stands in, built here in $build/x64 and run under
-# 64-bit Wine; $build and $dist then name that build. Elsewhere nothing changes.
-qm_wine_runs_32bit() {
-  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
-}
-
-if [ "${QM_CPU:-}" != x86_64 ] && ! qm_wine_runs_32bit; then
+# Where Wine cannot start 32-bit Windows programs (scripts/runs-32bit.sh says why), the x86-64
+# build of the same sources stands in, built here in $build/x64 and run under 64-bit Wine;
+# $build and $dist then name that build. Elsewhere nothing changes.
+if [ "${QM_CPU:-}" != x86_64 ] && ! "$(dirname "${BASH_SOURCE[0]}")/runs-32bit.sh"; then
   echo "note: this kernel cannot run 32-bit programs, so Wine cannot start the 32-bit build;" \
        "using the x86-64 build of the same sources ($build/x64) under 64-bit Wine" >&2
   make -C "$(dirname "${BASH_SOURCE[0]}")/.." --no-print-directory dist \
