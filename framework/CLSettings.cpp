@@ -54,7 +54,11 @@ bool ModifyIniFile(const std::string& path, TIniText* ini, Change change) {
     return false;
   }
   change(*ini);
-  return QV_ReplaceFileText(path, ini->Text());
+  std::string updated = ini->Text();
+  // Each start records its language and skin again: a file that already says so is left as it
+  // is, which spares the start a rewrite and keeps a write of an unchanged value from failing.
+  if (!missing && updated == text) return true;
+  return QV_ReplaceFileText(path, updated);
 }
 
 TIniText LoadIni(const std::string& path) {

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 QM_REGISTER_CLASS(TskHintWindow, b) { b.Object<TskSkinData>("SkinData", "TskSkinData", &TskHintWindow::SkinData); }
 
 TskHintWindow::TskHintWindow(TComponent* owner) : TComponent(owner) {}
@@ -30,9 +32,23 @@ void TskHintWindow::SkinChanged() {
   SendMessageA(tip_, WM_SETFONT, reinterpret_cast<WPARAM>(skin->ControlFont()), TRUE);
 }
 
+// The controls of `form` that show a hint.
+static std::vector<TWinControl*> HintedControls(TCustomForm* form) {
+  std::vector<TWinControl*> hinted;
+  for (int i = 0; i < form->ComponentCount(); ++i) {
+    auto* c = dynamic_cast<TWinControl*>(form->Components(i));
+    if (c && !c->Hint.empty() && c->ShowHint && c->HandleAllocated()) hinted.push_back(c);
+  }
+  return hinted;
+}
+
 void TskHintWindow::UpdateHints() {
   auto* form = dynamic_cast<TCustomForm*>(Owner());
   if (!form || !form->Handle()) return;
+  const std::vector<TWinControl*> hinted = HintedControls(form);
+  // The tooltip window is made only once a control has a hint: creating the first one loads
+  // the common controls library, a cost every start would pay before its window shows.
+  if (hinted.empty() && !tip_) return;
   if (!tip_) {
     tip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
                            form->Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -46,9 +62,7 @@ void TskHintWindow::UpdateHints() {
     if (d) d->AddClient(this);
   }
   SkinChanged();
-  for (int i = 0; i < form->ComponentCount(); ++i) {
-    auto* c = dynamic_cast<TWinControl*>(form->Components(i));
-    if (!c || c->Hint.empty() || !c->ShowHint || !c->HandleAllocated()) continue;
+  for (TWinControl* c : hinted) {
     TOOLINFOA ti = {};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

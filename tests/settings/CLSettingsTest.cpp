@@ -217,6 +217,24 @@ TEST_F(SettingsTest, AFailedSaveIsReportedAndTheFileStaysWhole) {
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }
 
+// Writing the value the file already holds changes nothing on disk: even a read-only file
+// takes it, while a new value for it is still refused.
+TEST_F(SettingsTest, AnUnchangedValueLeavesTheFileAsItIs) {
+  TCLSettings s(world.Sources());
+  ASSERT_TRUE(s.WriteString("Language", "Deutsch"));
+  const std::string file = s.DataPath() + "setting.dat";
+  const std::string before = ReadAll(file);
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(s.WriteString("Language", "Deutsch"));
+  EXPECT_FALSE(s.WriteString("Language", "Chinese"));
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(file), before);
+  // A file in another layout (LF line ends) is still brought into the store's own.
+  WriteAll(file, "[setting]\nLanguage=Deutsch\n");
+  EXPECT_TRUE(s.WriteString("Language", "Deutsch"));
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nLanguage=Deutsch\r\n\r\n");
+}
+
 TEST_F(SettingsTest, AnUnreadableSettingsFileIsNeverOverwritten) {
   TCLSettings s(world.Sources());
   const std::string file = s.DataPath() + "setting.dat";

@@ -1,9 +1,13 @@
 // The skinned controls as a person and automation meet them: real child windows found by
 // caption, clicks, the keyboard, skin switching, damaged skin files and the skinned frame.
+#include <windows.h>
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
 #include "tests/toolkit/DemoForm.h"
+#include "toolkit/HintWindow.h"
 #include "toolkit/SkinPaint.h"
 
 using namespace qmtest;
@@ -266,4 +270,40 @@ TEST(Controls, AlignedPanelsFollowShowHideAndResize) {
   Pump(50);
   EXPECT_EQ(fill->Width(), 400);
   EXPECT_EQ(bottom->Top(), 260);
+}
+
+// A form without hints gets no tooltip window (making one loads the common controls library,
+// which every start would wait for); the first hint makes one, and each hinted control is a
+// tool of it whose text is the hint.
+TEST(Controls, HintsBecomeToolsOfOneTooltipMadeOnlyWhenNeeded) {
+  TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
+  std::unique_ptr<TForm> holder(f);
+  f->DesignClientWidth = 300;
+  f->DesignClientHeight = 120;
+  auto* plain = new TskSkinButton(f);
+  plain->SetBounds(10, 10, 100, 25);
+  plain->SetParent(f);
+  auto* hinted = new TskSkinButton(f);
+  hinted->SetBounds(10, 50, 100, 25);
+  hinted->SetParent(f);
+  f->Show();
+  Pump(50);
+  auto* hints = new TskHintWindow(f);
+  hints->UpdateHints();
+  EXPECT_EQ(hints->Handle(), nullptr);
+
+  hinted->Hint = "Removes every cookie";
+  hinted->ShowHint = true;
+  plain->Hint = "never shown";  // a hint without ShowHint stays off
+  hints->UpdateHints();
+  ASSERT_NE(hints->Handle(), nullptr);
+  hints->UpdateHints();  // registering again replaces, never doubles
+  EXPECT_EQ(SendMessageA(hints->Handle(), TTM_GETTOOLCOUNT, 0, 0), 1);
+  char text[128] = {};
+  TOOLINFOA ti = {};
+  ti.cbSize = TTTOOLINFOA_V1_SIZE;
+  ti.lpszText = text;
+  ASSERT_TRUE(SendMessageA(hints->Handle(), TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&ti)));
+  EXPECT_EQ(ti.uId, reinterpret_cast<UINT_PTR>(hinted->Handle()));
+  EXPECT_STREQ(text, "Removes every cookie");
 }
