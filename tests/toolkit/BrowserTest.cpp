@@ -77,10 +77,8 @@ TEST(Browser, LinkClickRaisesBeforeNavigateAndCancelStopsIt) {
            "<img src=\"pic.png\"></p></body></html>");
   WriteAll(dir / "next.htm", "<p>Second page</p>");
 
-  TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
-  std::unique_ptr<TForm> holder(f);
-  f->DesignClientWidth = 400;
-  f->DesignClientHeight = 200;
+  std::unique_ptr<TForm> holder = NewPlainForm(400, 200);
+  TForm* f = holder.get();
   auto* b = new TEmbeddedBrowser(f);
   b->SetBounds(0, 0, 400, 200);
   b->SetParent(f);

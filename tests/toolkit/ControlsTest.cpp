@@ -242,10 +242,8 @@ TEST(Controls, LinkLabelOpensItsAddress) {
 }
 
 TEST(Controls, AlignedPanelsFollowShowHideAndResize) {
-  TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
-  std::unique_ptr<TForm> holder(f);
-  f->DesignClientWidth = 300;
-  f->DesignClientHeight = 200;
+  std::unique_ptr<TForm> holder = NewPlainForm(300, 200);
+  TForm* f = holder.get();
   auto* top = new TskSkinPanel(f);
   top->SetBounds(0, 0, 10, 50);
   top->SetParent(f);
@@ -276,10 +274,8 @@ TEST(Controls, AlignedPanelsFollowShowHideAndResize) {
 // which every start would wait for); the first hint makes one, and each hinted control is a
 // tool of it whose text is the hint.
 TEST(Controls, HintsBecomeToolsOfOneTooltipMadeOnlyWhenNeeded) {
-  TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
-  std::unique_ptr<TForm> holder(f);
-  f->DesignClientWidth = 300;
-  f->DesignClientHeight = 120;
+  std::unique_ptr<TForm> holder = NewPlainForm(300, 120);
+  TForm* f = holder.get();
   auto* plain = new TskSkinButton(f);
   plain->SetBounds(10, 10, 100, 25);
   plain->SetParent(f);

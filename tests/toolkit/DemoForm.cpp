@@ -22,6 +22,13 @@ std::string DiscPng(int size, uint32_t rgb) {
   });
 }
 
+std::unique_ptr<TForm> NewPlainForm(int clientWidth, int clientHeight) {
+  std::unique_ptr<TForm> f(static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr)));
+  f->DesignClientWidth = clientWidth;
+  f->DesignClientHeight = clientHeight;
+  return f;
+}
+
 void BuildDemo(TDemo* d, bool framed, bool show) {
   TForm* f = static_cast<TForm*>(CreateFormOf(TForm::StaticClass(), nullptr));
   d->Form = f;

@@ -1,6 +1,7 @@
 // A test window laid out like the program's main window, with every kind of skinned control.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "components/Forms.h"
@@ -36,6 +37,8 @@ struct TDemo {
 
 // Builds (and shows) the demo window; `framed` sets SkinnableForm before the frame applies.
 void BuildDemo(TDemo* d, bool framed, bool show = true);
+// A plain form of the given client size, not yet shown.
+std::unique_ptr<TForm> NewPlainForm(int clientWidth, int clientHeight);
 // A PNG of a soft disc with an alpha edge.
 std::string DiscPng(int size, uint32_t rgb);
 // Pumps messages for `ms` milliseconds.
