@@ -3,5 +3,9 @@
 
 #include "app/CLMain.h"
 #include "cookies/uMainForm.h"
+#include "framework/CLEngineWindows.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(&frmMain); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  UseFrameworkWindows();  // the engine's About and Update commands open the framework's windows
+  return RunApplication(&frmMain);
+}
