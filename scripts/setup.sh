@@ -9,8 +9,12 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 deps="$build/deps"
 
+# googletest: the tests' CMake builds /usr/src/googletest; python3: this script runs Debian's own.
 packages=("g++-mingw-w64-${cpu//_/-}-posix" libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth cmake
-          fonts-wine imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++)
+          fonts-wine imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++ googletest python3)
+# The companion extension's tests run under Node; a machine may have a Node of its own that no
+# package accounts for, so the command decides, not the package.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
 
 as_root() {
   if [ "$(id -u)" -ne 0 ]; then
@@ -73,7 +77,7 @@ enable_sources() {
   local out=/etc/apt/sources.list.d/quillmoor-src.sources
   [ -f "$out" ] && return 0
   local src
-  src=$(python3 - <<'PY'
+  src=$(/usr/bin/python3 - <<'PY'
 import glob, re
 stanzas = []
 for f in sorted(glob.glob('/etc/apt/sources.list.d/*.sources')):
