@@ -54,8 +54,11 @@ screenshots: dist
 
 VERSION = $(shell sed -n 's/^App\.Ver=\([0-9.]*\).*/\1/p' data/const.dat)
 
+# The installer installs, and its uninstaller removes, the files installer/filelist.sh lists.
 installer: dist
+	@installer/filelist.sh $(DIST) $(BUILD)/installer
 	@makensis -V2 -DVERSION=$(VERSION) -DDIST=$(abspath $(DIST)) -DICON=$(CURDIR)/art/Quillmoor.ico \
+	  -DFILELISTS=$(abspath $(BUILD))/installer \
 	  -DOUTFILE=$(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe installer/Quillmoor.nsi
 	@echo "installer: $(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe"
 

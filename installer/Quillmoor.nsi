@@ -1,5 +1,6 @@
 ; Installer of the Brindlewick cookie cleaner (the Quillmoor program and its files).
 ; Built by `make installer`: makensis -DVERSION=... -DDIST=<dist folder> -DOUTFILE=<setup exe>
+;   -DFILELISTS=<folder where installer/filelist.sh wrote install.nsh and uninstall.nsh>
 ;
 ; Silent use: Setup.exe /S [/D=folder]; uninstall silently with Uninstall.exe /S, adding
 ; /REMOVESETTINGS to also remove the user's settings.
@@ -14,6 +15,9 @@ Unicode false
 !endif
 !ifndef DIST
   !error "DIST is not defined"
+!endif
+!ifndef FILELISTS
+  !error "FILELISTS is not defined (the folder of installer/filelist.sh's lists)"
 !endif
 !ifndef OUTFILE
   !define OUTFILE "Quillmoor-Setup-${VERSION}.exe"
@@ -57,13 +61,46 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 the Quillmoor developers"
 
 !insertmacro MUI_LANGUAGE "English"
 
+; A running copy keeps its files open, so it is asked to end first, through the program's own
+; "/s" switch. That start is a start like any other: it creates the settings folder with
+; "UserFlag.ini" and "setting.dat" and counts itself. So it runs only while a main window
+; exists; an uninstall of a program that was never started leaves no settings behind.
+!macro EndRunningCopy
+  FindWindow $0 "TfrmMain"
+  ${If} $0 <> 0
+  ${AndIf} ${FileExists} "$INSTDIR\Quillmoor.exe"
+    ExecWait '"$INSTDIR\Quillmoor.exe" /s'
+    ; The copy closes its window on the message; give it a few seconds.
+    StrCpy $1 0
+    ${Do}
+      FindWindow $0 "TfrmMain"
+      ${If} $0 = 0
+      ${OrIf} $1 >= 40
+        ${Break}
+      ${EndIf}
+      Sleep 250
+      IntOp $1 $1 + 1
+    ${Loop}
+  ${EndIf}
+!macroend
+
+; The files the program keeps in its settings folder under `base`, by name: whatever else
+; someone put there stays, and with it the folder.
+!macro RemoveSettingsIn base
+  Delete "${base}\${CONFIGFOLDER}\setting.dat"
+  Delete "${base}\${CONFIGFOLDER}\setting.dat.*.tmp"
+  Delete "${base}\${CONFIGFOLDER}\UserFlag.ini"
+  Delete "${base}\${CONFIGFOLDER}\UserFlag.ini.*.tmp"
+  Delete "${base}\${CONFIGFOLDER}\Banners\*"
+  RMDir "${base}\${CONFIGFOLDER}\Banners"
+  RMDir "${base}\${CONFIGFOLDER}"
+!macroend
+
 Section "Program" SecProgram
   SectionIn RO
-  ; A running copy keeps its files open: ask it to end first (the program's own "/s" switch).
-  IfFileExists "$INSTDIR\Quillmoor.exe" 0 +2
-    ExecWait '"$INSTDIR\Quillmoor.exe" /s'
+  !insertmacro EndRunningCopy
   SetOutPath "$INSTDIR"
-  File /r /x "Quillmoor-Setup-*.exe" /x "*.zip" "${DIST}\*.*"
+  !include "${FILELISTS}/install.nsh"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\${APPNAME}"
@@ -87,8 +124,7 @@ Section "un.Program" UnSecProgram
   SectionIn RO
   ; End a running instance first, then remove the files; an executable still held open is
   ; retried for a few seconds.
-  IfFileExists "$INSTDIR\Quillmoor.exe" 0 +2
-    ExecWait '"$INSTDIR\Quillmoor.exe" /s'
+  !insertmacro EndRunningCopy
   StrCpy $0 0
   ${Do}
     ClearErrors
@@ -103,13 +139,9 @@ Section "un.Program" UnSecProgram
     ${EndIf}
     Sleep 250
   ${Loop}
-  Delete "$INSTDIR\TraceViewer.exe"
-  Delete "$INSTDIR\const.dat"
-  Delete "$INSTDIR\oem.const.dat"
-  Delete "$INSTDIR\qx.xpi"
-  RMDir /r "$INSTDIR\res"
-  RMDir /r "$INSTDIR\langs"
-  RMDir /r "$INSTDIR\skins"
+  ; Exactly what the installer put there, then each folder only when that left it empty: a
+  ; skin or language the user added, or another program's files in the same folder, stay.
+  !include "${FILELISTS}/uninstall.nsh"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
 
@@ -124,9 +156,9 @@ SectionEnd
 ; banner cache are the user's own.
 Section /o "un.My settings" UnSecSettings
   SetShellVarContext current
-  RMDir /r "$APPDATA\${CONFIGFOLDER}"
+  !insertmacro RemoveSettingsIn "$APPDATA"
   SetShellVarContext all
-  RMDir /r "$APPDATA\${CONFIGFOLDER}"
+  !insertmacro RemoveSettingsIn "$APPDATA"
 SectionEnd
 
 Function .onInit
