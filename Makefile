@@ -25,8 +25,12 @@ configure: setup
 build: configure
 	@cmake --build $(CMAKE_DIR) -j $(JOBS) --target $(TARGET)
 
+# dist/ is made afresh each time, except for this version's installer and zip while they still
+# match its content (installer/release-files.sh): `make zip` after `make installer` keeps both.
 dist: build
-	@rm -rf $(DIST) && cmake --install $(CMAKE_DIR) --prefix $(abspath $(DIST)) >/dev/null
+	@installer/release-files.sh clear $(DIST) $(BUILD) $(VERSION)
+	@cmake --install $(CMAKE_DIR) --prefix $(abspath $(DIST)) >/dev/null
+	@installer/release-files.sh check $(DIST) $(BUILD) $(VERSION)
 	@echo "dist: $(abspath $(DIST))"
 
 # Where the kernel cannot run Wine's 32-bit half, the tests run on the x86-64 build
@@ -60,6 +64,7 @@ installer: dist
 	@makensis -V2 -DVERSION=$(VERSION) -DDIST=$(abspath $(DIST)) -DICON=$(CURDIR)/art/Quillmoor.ico \
 	  -DFILELISTS=$(abspath $(BUILD))/installer \
 	  -DOUTFILE=$(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe installer/Quillmoor.nsi
+	@installer/release-files.sh record $(DIST) $(BUILD) $(VERSION) Quillmoor-Setup-$(VERSION).exe
 	@echo "installer: $(abspath $(DIST))/Quillmoor-Setup-$(VERSION).exe"
 
 # The zip holds what the installer installs: dist/ without the installer and zips.
@@ -67,6 +72,7 @@ zip: dist
 	@rm -f $(DIST)/Quillmoor-$(VERSION).zip
 	@cd $(DIST) && cmake -E tar cf Quillmoor-$(VERSION).zip --format=zip \
 	  $$(ls -A | grep -v -e '^Quillmoor-Setup-.*\.exe$$' -e '\.zip$$')
+	@installer/release-files.sh record $(DIST) $(BUILD) $(VERSION) Quillmoor-$(VERSION).zip
 	@echo "zip: $(abspath $(DIST))/Quillmoor-$(VERSION).zip"
 
 clean:
