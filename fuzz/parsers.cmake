@@ -1,4 +1,8 @@
-qm_add_fuzzer(lan_fuzz lan_fuzz.cpp "${QM_ROOT}/lang/LanFormat.cpp")
+# The language fuzzer splits lines with the program's own string list, which comes with the
+# component model; native/ holds the one Windows header that model includes.
+qm_add_fuzzer(lan_fuzz lan_fuzz.cpp "${QM_ROOT}/lang/LanFormat.cpp" "${QM_ROOT}/components/Strings.cpp"
+              "${QM_ROOT}/components/Components.cpp")
+target_include_directories(lan_fuzz PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/native")
 qm_add_fuzzer(url_fuzz url_fuzz.cpp "${QM_ROOT}/tools/UrlText.cpp")
 qm_add_fuzzer(cookie_fuzz cookie_fuzz.cpp "${QM_ROOT}/cookies/CookieRules.cpp")
 qm_add_fuzzer(trace_fuzz trace_fuzz.cpp "${QM_ROOT}/platform/TraceQueue.cpp")

@@ -22,10 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TraceQueuePush(queue, geo.queueSize, pos, record, n);
   uint32_t front = TraceGetU32(view.data() + kTrhFront);
   const uint32_t tail = TraceGetU32(view.data() + kTrhTail);
+  // Each record popped frees at least a record header of the unread bytes, so a queue is
+  // drained within this many pops. The viewer pops until the queue is empty: a pop that
+  // reports a record without freeing bytes would keep it there for ever.
+  const uint32_t maxPops = geo.queueSize / kTraceRecordHeaderSize + 1;
   std::vector<uint8_t> out;
-  for (uint32_t i = 0; i <= geo.queueSize / kTraceRecordHeaderSize + 1; ++i) {
+  uint32_t pops = 0;
+  for (;;) {
+    if (pops++ == maxPops) std::abort();
+    const uint32_t unreadBefore = TraceQueueUsed(front, tail, geo.queueSize);
     TTracePop r = TraceQueuePop(queue, geo.queueSize, front, tail, &out);
     if (r != TTracePop::Record) break;
+    if (front >= geo.queueSize || out.size() < kTraceRecordHeaderSize ||
+        TraceQueueUsed(front, tail, geo.queueSize) + out.size() != unreadBefore)
+      std::abort();
     TTraceRecord parsed;
     if (TraceParseRecord(out.data(), out.size(), &parsed)) TraceFormatLine(parsed);
   }
