@@ -55,34 +55,37 @@ int TStrings::AddObject(const std::string& s, TObject* o) {
 }
 
 void TStrings::AddStrings(const TStrings& other) {
-  BeginUpdate();
+  TUpdateGuard update(*this);
   for (int i = 0; i < other.Count(); ++i) AddObject(other.Get(i), other.GetObject(i));
-  EndUpdate();
+  update.End();
 }
 
 void TStrings::Exchange(int a, int b) {
   CheckIndex(a, Count());
   CheckIndex(b, Count());
-  BeginUpdate();
+  TUpdateGuard update(*this);
   std::string sa = Get(a), sb = Get(b);
   TObject *oa = GetObject(a), *ob = GetObject(b);
   Put(a, sb);
   PutObject(a, ob);
   Put(b, sa);
   PutObject(b, oa);
-  EndUpdate();
+  update.End();
 }
 
 void TStrings::Move(int from, int to) {
   if (from == to) return;
   CheckIndex(from, Count());
   CheckIndex(to, Count());
-  BeginUpdate();
+  TUpdateGuard update(*this);
   std::string s = Get(from);
   TObject* o = GetObject(from);
+  // A list that owns its objects frees the object of a deleted line: the line gives it up
+  // first, so that the object moves rather than dies.
+  PutObject(from, nullptr);
   Delete(from);
   InsertObject(to, s, o);
-  EndUpdate();
+  update.End();
 }
 
 std::string TStrings::Text() const {
@@ -92,7 +95,7 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(const std::string& text) {
-  BeginUpdate();
+  TUpdateGuard update(*this);
   Clear();
   size_t start = 0, i = 0;
   while (i < text.size()) {
@@ -105,7 +108,7 @@ void TStrings::SetText(const std::string& text) {
     ++i;
   }
   if (start < text.size()) Add(text.substr(start));
-  EndUpdate();
+  update.End();
 }
 
 std::vector<std::string> TStrings::Lines() const {
@@ -115,10 +118,10 @@ std::vector<std::string> TStrings::Lines() const {
 }
 
 void TStrings::SetLines(const std::vector<std::string>& lines) {
-  BeginUpdate();
+  TUpdateGuard update(*this);
   Clear();
   for (const std::string& s : lines) Add(s);
-  EndUpdate();
+  update.End();
 }
 
 std::string TStrings::CommaText() const {
@@ -142,7 +145,7 @@ std::string TStrings::CommaText() const {
 }
 
 void TStrings::SetCommaText(const std::string& text) {
-  BeginUpdate();
+  TUpdateGuard update(*this);
   Clear();
   size_t i = 0;
   auto skipBlanks = [&] {
@@ -176,7 +179,7 @@ void TStrings::SetCommaText(const std::string& text) {
       if (i >= text.size()) Add(std::string());
     }
   }
-  EndUpdate();
+  update.End();
 }
 
 std::string TStrings::Names(int index) const {
@@ -243,10 +246,10 @@ void TStrings::EndUpdate() {
 void TStrings::Assign(const TPersistent* source) {
   if (const TStrings* other = dynamic_cast<const TStrings*>(source)) {
     if (other == this) return;
-    BeginUpdate();
+    TUpdateGuard update(*this);
     Clear();
     AddStrings(*other);
-    EndUpdate();
+    update.End();
     return;
   }
   TPersistent::Assign(source);
@@ -362,6 +365,19 @@ void TStringList::Clear() {
 }
 
 void TStringList::SetText(const std::string& text) { TStrings::SetText(text); }
+
+void TStringList::Move(int from, int to) {
+  if (from == to) return;
+  CheckIndex(from, Count());
+  CheckIndex(to, Count());
+  // A sorted list has no place to move a line to; refusing before anything changed keeps it.
+  if (sorted_) throw EStringListError("Operation not allowed on sorted list");
+  Changing();
+  Item item = std::move(items_[static_cast<size_t>(from)]);
+  items_.erase(items_.begin() + from);
+  items_.insert(items_.begin() + to, std::move(item));
+  Changed();
+}
 
 bool TStringList::CompareStrings(const std::string& a, const std::string& b) const {
   return caseSensitive_ ? a == b : CompareText(a, b) == 0;

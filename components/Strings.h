@@ -20,7 +20,8 @@ class TStrings : public TPersistent {
   int AddObject(const std::string& s, TObject* o);
   void AddStrings(const TStrings& other);
   void Exchange(int a, int b);
-  void Move(int from, int to);
+  // Moves the line with its object; the object is neither freed nor copied.
+  virtual void Move(int from, int to);
   std::string operator[](int index) const { return Get(index); }
 
   // Lines joined, each followed by CR LF. SetText splits at CR LF, a lone CR or a lone LF;
@@ -49,6 +50,33 @@ class TStrings : public TPersistent {
   void BeginUpdate();
   void EndUpdate();
   int UpdateCount() const { return updateCount_; }
+  // Holds an update until End, or until it goes out of scope, so that an error in the middle
+  // (out of memory, a refused line) never leaves the notifications held back for good. Only
+  // End lets an error of the change notification through: on the way out of an error, a
+  // second one cannot travel.
+  class TUpdateGuard {
+   public:
+    explicit TUpdateGuard(TStrings& strings) : strings_(strings) { strings_.BeginUpdate(); }
+    ~TUpdateGuard() {
+      if (!active_) return;
+      active_ = false;
+      try {
+        strings_.EndUpdate();
+      } catch (...) {
+      }
+    }
+    void End() {
+      if (!active_) return;
+      active_ = false;
+      strings_.EndUpdate();
+    }
+    TUpdateGuard(const TUpdateGuard&) = delete;
+    TUpdateGuard& operator=(const TUpdateGuard&) = delete;
+
+   private:
+    TStrings& strings_;
+    bool active_ = true;
+  };
 
   void Assign(const TPersistent* source) override;
   bool Equals(const TStrings& other) const;
@@ -82,6 +110,7 @@ class TStringList : public TStrings {
   int Add(const std::string& s) override;
   int IndexOf(const std::string& s) const override;
   void SetText(const std::string& text) override;
+  void Move(int from, int to) override;
 
   // A sorted list keeps its lines in order (Add finds the place, Insert and Put raise).
   bool Sorted() const { return sorted_; }

@@ -340,6 +340,95 @@ TEST(StringList, ChangeNotificationIsSuspendedDuringUpdates) {
   EXPECT_EQ(l.Text(), "q\r\n");
 }
 
+// An object that counts its own end, to see who frees it and how often.
+class TCounted : public TObject {
+ public:
+  explicit TCounted(int* freed) : freed_(freed) {}
+  ~TCounted() override { ++*freed_; }
+
+ private:
+  int* freed_;
+};
+
+TEST(StringList, MoveTakesTheObjectAlongInAListThatOwnsIt) {
+  int freed = 0;
+  TCounted* moved = nullptr;
+  {
+    TStringList l;
+    l.OwnsObjects = true;
+    moved = new TCounted(&freed);
+    l.AddObject("a", moved);
+    l.AddObject("b", new TCounted(&freed));
+    l.AddObject("c", new TCounted(&freed));
+    int changes = 0;
+    l.OnChange = [&](TObject*) { ++changes; };
+    l.Move(0, 2);
+    EXPECT_EQ(freed, 0) << "the moved line's object was freed";
+    EXPECT_EQ(l.Lines(), (std::vector<std::string>{"b", "c", "a"}));
+    EXPECT_EQ(l.GetObject(2), moved);
+    EXPECT_EQ(changes, 1);
+    l.Move(2, 0);
+    EXPECT_EQ(l.GetObject(0), moved);
+    // Through the base class as well (a caller holding a TStrings).
+    TStrings& base = l;
+    base.Move(0, 1);
+    EXPECT_EQ(l.GetObject(1), moved);
+    EXPECT_EQ(freed, 0);
+  }
+  EXPECT_EQ(freed, 3);  // each object once, by the list
+
+  // A sorted list cannot move a line: refused, and the list stays whole.
+  TStringList sorted;
+  sorted.SetLines({"b", "a"});
+  sorted.SetSorted(true);
+  EXPECT_THROW(sorted.Move(0, 1), EStringListError);
+  EXPECT_EQ(sorted.Lines(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(sorted.UpdateCount(), 0);
+}
+
+// A list that runs out of memory at its n-th Add.
+class TFailingList : public TStringList {
+ public:
+  int failAt = 0;
+  int Add(const std::string& s) override {
+    if (++adds_ == failAt) throw std::bad_alloc();
+    return TStringList::Add(s);
+  }
+
+ private:
+  int adds_ = 0;
+};
+
+TEST(StringList, AnErrorInTheMiddleOfAWholeChangeEndsTheUpdate) {
+  TStringList source;
+  source.SetLines({"x", "y", "z"});
+  const std::vector<std::function<void(TStrings&)>> changes = {
+      [](TStrings& l) { l.SetText("1\r\n2\r\n3"); },
+      [](TStrings& l) { l.SetLines({"1", "2", "3"}); },
+      [&](TStrings& l) { l.Assign(&source); },
+      [&](TStrings& l) { l.AddStrings(source); },
+      [](TStrings& l) { l.SetCommaText("1,2,3"); },
+  };
+  for (size_t i = 0; i < changes.size(); ++i) {
+    TFailingList l;
+    l.failAt = 2;
+    int fired = 0;
+    l.OnChange = [&](TObject*) { ++fired; };
+    EXPECT_THROW(changes[i](l), std::bad_alloc) << i;
+    EXPECT_EQ(l.UpdateCount(), 0) << i;
+    EXPECT_EQ(fired, 1) << i;  // what did change is still announced
+    // The list is not stuck in an update: the next change is announced at once.
+    l.Add("later");
+    EXPECT_EQ(fired, 2) << i;
+  }
+  // Exchange in a sorted list is refused in its first step; the update ends all the same.
+  TStringList sorted;
+  sorted.SetLines({"a", "b"});
+  sorted.SetSorted(true);
+  EXPECT_THROW(sorted.Exchange(0, 1), EStringListError);
+  EXPECT_EQ(sorted.UpdateCount(), 0);
+}
+
 TEST(StringList, SortedListsAndDuplicates) {
   TStringList l;
   l.SetSorted(true);
