@@ -250,8 +250,14 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) {
     TComponent* c = components_.back();
     RemoveComponent(c);
-    delete c;
+    FreeComponent(c);
   }
+}
+
+void FreeComponent(TComponent* c) {
+  if (!c) return;
+  c->BeforeDestruction();
+  delete c;
 }
 
 void TComponent::SetDesigning(bool value, bool includeOwned) {

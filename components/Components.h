@@ -383,6 +383,12 @@ class TComponent : public TPersistent {
 
   // Called after stored data was read into the component; the base ends the loading state.
   virtual void Loaded();
+  // Runs while the whole object still exists, before the destructor of its most derived
+  // class: whatever must still reach the derived part (a form's OnDestroy bound to a method
+  // of the derived form, components that call back into it) happens here. Owners and
+  // FreeComponent call it; a class that overrides it calls the base and tolerates a second
+  // call. Nothing may escape it.
+  virtual void BeforeDestruction() {}
   // The stored data nests this component inside `parent` (controls take it as parent window).
   virtual void SetParentComponent(TComponent* /*parent*/) {}
   virtual TComponent* GetParentComponent() const { return nullptr; }
@@ -412,6 +418,10 @@ class TComponent : public TPersistent {
 };
 
 bool IsValidIdent(const std::string& s);
+
+// Frees a component the way its owner would: BeforeDestruction, then delete. Use it rather
+// than a plain delete for anything that may be a form.
+void FreeComponent(TComponent* c);
 
 // --- Reading and writing properties by name -----------------------------------------------------
 

@@ -23,7 +23,7 @@ TApplication*& TheApplication() {
 LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == CM_RELEASE) {
     auto* form = reinterpret_cast<TCustomForm*>(lp);
-    if (LiveForms().count(form)) delete form;
+    if (LiveForms().count(form)) FreeComponent(form);
     return 0;
   }
   if (msg == WM_CLOSE) {
@@ -78,15 +78,20 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
   LiveForms().insert(this);
 }
 
-TCustomForm::~TCustomForm() {
+TCustomForm::~TCustomForm() { TearDown(); }
+
+void TCustomForm::BeforeDestruction() {
+  TWinControl::BeforeDestruction();
+  TearDown();
+}
+
+// OnDestroy handlers are methods of the derived form, and the components and the window's
+// last messages (WM_ACTIVATE, WM_DESTROY) call back into it: all of it happens here, once.
+void TCustomForm::TearDown() {
+  if (tornDown_) return;
+  tornDown_ = true;
   LiveForms().erase(this);
-  if (created_) {
-    try {
-      OnDestroy(this);
-    } catch (const std::exception& e) {
-      Application()->HandleException(e);
-    }
-  }
+  if (created_) GuardedCall([this] { OnDestroy(this); });
   // The components go before the window: a component that hooked the window procedure puts
   // the old one back while the window still exists.
   DestroyComponents();
@@ -342,7 +347,7 @@ TCustomForm* CreateFormOf(const TClassInfo& formClass, TComponent* owner) {
   try {
     form->AfterConstruction();
   } catch (...) {
-    delete form;
+    FreeComponent(form);
     throw;
   }
   return form;
@@ -399,7 +404,7 @@ void TApplication::CreateForm(const TClassInfo& formClass, TCustomForm** var) {
   } catch (...) {
     if (var) *var = nullptr;
     if (main) mainForm_ = nullptr;
-    delete form;
+    FreeComponent(form);
     throw;
   }
 }
@@ -484,7 +489,7 @@ TApplication* Application() {
 
 void FreeApplication() {
   TApplication*& app = TheApplication();
-  delete app;
+  FreeComponent(app);
   app = nullptr;
 }
 

@@ -43,7 +43,11 @@ class TCustomForm : public TWinControl {
   QM_CLASS(TCustomForm, TWinControl)
  public:
   explicit TCustomForm(TComponent* owner);
+  // A plain delete still tears the form down here, but by then the derived form is gone: free
+  // forms with FreeComponent (owners, Release and the creators do).
   ~TCustomForm() override;
+  // OnDestroy, then the components, then the window, while the derived form still exists.
+  void BeforeDestruction() override;
 
   // Reads the stored data of the form's class (when there is any) and fires OnCreate; the
   // creators below call it once the object is complete. A damaged stored text raises
@@ -98,9 +102,11 @@ class TCustomForm : public TWinControl {
   void ApplyPosition();
 
  private:
+  void TearDown();
   bool modal_ = false;
   bool positioned_ = false;
   bool created_ = false;
+  bool tornDown_ = false;
 };
 
 class TForm : public TCustomForm {

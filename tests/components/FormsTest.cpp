@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "components/Forms.h"
+#include "components/StoredData.h"
 
 namespace {
 
@@ -190,6 +191,88 @@ TEST(Form, DeactivateFiresWhenAnotherFormIsActivated) {
   SetActiveWindow(b.Handle());
   Pump();
   EXPECT_GE(deactivated, 1);
+}
+
+// The teardown of a form seen from its derived part: the derived destructor says when that
+// part is gone, and the OnDestroy handler (a method of the derived form that touches one of its
+// members) and a component that the derived form made note whether it was still there.
+bool gDerivedAlive = false;
+std::vector<std::string> gTeardown;
+const char* AliveText() { return gDerivedAlive ? "alive" : "dead"; }
+
+class TTeardownPart : public TComponent {
+  QM_CLASS(TTeardownPart, TComponent)
+ public:
+  explicit TTeardownPart(TComponent* owner) : TComponent(owner) {}
+  ~TTeardownPart() override { gTeardown.push_back(std::string("part ") + AliveText()); }
+};
+QM_REGISTER_CLASS(TTeardownPart, b) { (void)b; }
+
+class TfrmTeardown : public TForm {
+  QM_CLASS(TfrmTeardown, TForm)
+ public:
+  explicit TfrmTeardown(TComponent* owner) : TForm(owner) {
+    gDerivedAlive = true;
+    new TTeardownPart(this);
+  }
+  ~TfrmTeardown() override { gDerivedAlive = false; }
+  void FormDestroy(TObject*) {
+    closing.push_back("destroyed");
+    gTeardown.push_back(std::string("destroy ") + AliveText() + " " + closing.back());
+  }
+  std::vector<std::string> closing;
+};
+QM_REGISTER_CLASS(TfrmTeardown, b) { b.Method("FormDestroy", &TfrmTeardown::FormDestroy); }
+
+class TeardownTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application()->Initialize();
+    RegisterStoredForm("TfrmTeardown", "object frmTeardown : TfrmTeardown\n  OnDestroy = FormDestroy\nend\n");
+    gTeardown.clear();
+  }
+  void TearDown() override { UnregisterStoredForm("TfrmTeardown"); }
+  const std::vector<std::string> kWhole{"destroy alive destroyed", "part alive"};
+};
+
+TEST_F(TeardownTest, EveryWayOfFreeingAFormTearsItDownBeforeTheDerivedPartGoes) {
+  FreeComponent(NewForm<TfrmTeardown>(nullptr));
+  EXPECT_EQ(gTeardown, kWhole) << "FreeComponent";
+
+  gTeardown.clear();
+  {
+    TComponent owner(nullptr);
+    NewForm<TfrmTeardown>(&owner);
+  }
+  EXPECT_EQ(gTeardown, kWhole) << "freed with its owner";
+
+  gTeardown.clear();
+  TfrmTeardown* released = NewForm<TfrmTeardown>(nullptr);
+  released->Release();
+  EXPECT_TRUE(gTeardown.empty());  // not inside the call that asked for it
+  Pump();
+  EXPECT_EQ(gTeardown, kWhole) << "Release";
+
+  gTeardown.clear();
+  TfrmTeardown* owned = nullptr;
+  Application()->CreateForm(&owned);
+  ASSERT_NE(owned, nullptr);
+  FreeApplication();  // the application frees the forms it owns
+  EXPECT_EQ(gTeardown, kWhole) << "FreeApplication";
+  Pump();
+}
+
+TEST_F(TeardownTest, AFormWhoseStoredDataFailsIsFreedWholeBeforeTheErrorLeaves) {
+  RegisterStoredForm("TfrmTeardown", "object frmTeardown : TfrmTeardown\n  Bogus = 1\nend\n");
+  EXPECT_THROW(NewForm<TfrmTeardown>(nullptr), EReadError);
+  // Never created, so no OnDestroy; the derived form's own component went while it lived.
+  EXPECT_EQ(gTeardown, (std::vector<std::string>{"part alive"}));
+
+  gTeardown.clear();
+  TfrmTeardown* var = nullptr;
+  EXPECT_THROW(Application()->CreateForm(&var), EReadError);
+  EXPECT_EQ(var, nullptr);
+  EXPECT_EQ(gTeardown, (std::vector<std::string>{"part alive"}));
 }
 
 TEST(Application, ErrorsInHandlersGoToTheErrorHandlerNotTheCaller) {
