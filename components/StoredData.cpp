@@ -19,6 +19,11 @@ bool SameWord(const std::string& a, const char* b) {
   return true;
 }
 
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 [[noreturn]] void Fail(int line, const std::string& what) {
   throw EReadError("line " + std::to_string(line) + ": " + what);
 }
@@ -467,7 +472,20 @@ class TLoader {
   }
 
   void SetProperties(TObject* obj, const std::vector<TStoredProperty>& props) {
+    RefuseRepeatedProperties(props);
     for (const TStoredProperty& p : props) Guard(p.Line, [&] { SetProperty(obj, p); });
+  }
+
+  // A property given twice is damaged data, not a later value winning: the second value of a
+  // collection frees the items the first one made, while the reference and handler fix-ups
+  // recorded for those items still wait to be resolved.
+  static void RefuseRepeatedProperties(const std::vector<TStoredProperty>& props) {
+    std::map<std::string, int> seen;
+    for (const TStoredProperty& p : props) {
+      auto first = seen.emplace(Lower(p.Path), p.Line);
+      if (!first.second)
+        Fail(p.Line, "property " + p.Path + " given twice (first on line " + std::to_string(first.first->second) + ")");
+    }
   }
 
   void SetProperty(TObject* obj, const TStoredProperty& sp) {
@@ -645,7 +663,7 @@ class TLoader {
       bool stillOwned = false;
       for (int i = 0; i < root_->ComponentCount(); ++i)
         if (root_->Components(i) == c) stillOwned = true;
-      if (stillOwned) delete c;
+      if (stillOwned) FreeComponent(c);
     }
     created_.clear();
   }
@@ -658,11 +676,6 @@ class TLoader {
 std::map<std::string, std::string>& RegisteredForms() {
   static std::map<std::string, std::string> forms;
   return forms;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 }  // namespace

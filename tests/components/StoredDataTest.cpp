@@ -70,6 +70,8 @@ class TPart : public TComponent {
     explicit TPartItem(TCollection* c) : TCollectionItem(c) {}
     std::string Name;
     int Size = 0;
+    TComponent* Link = nullptr;
+    TNotifyEvent OnPick;
   };
   void MakeItems() { items_ = std::make_unique<TCollection>(TPartItem::StaticClass(), this); }
 };
@@ -78,6 +80,8 @@ using TPartItem = TPart::TPartItem;
 QM_REGISTER_CLASS(TPartItem, b) {
   b.Str("Name", &TPartItem::Name);
   b.Int("Size", &TPartItem::Size);
+  b.Object<TComponent>("Link", "TComponent", &TPartItem::Link);
+  b.Event("OnPick", "TNotifyEvent", &TPartItem::OnPick);
 }
 
 QM_REGISTER_CLASS(TPart, b) {
@@ -326,6 +330,14 @@ TEST(Loader, DamagedDataIsReportedAndNothingStaysLoaded) {
       {"  object partA : TPart\n    Caption.X = 1\n  end\n", "has no properties"},
       {"  object partA : TPart\n    Lines = 5\n  end\n", "cannot take an integer"},
       {"  object partA : TPart\n  end\n  object partB : TForm\n  end\n", "field partB of TfrmLoad is a TPart"},
+      // A property given twice: the second collection would free the items whose reference
+      // and handler still wait to be resolved.
+      {"  object partA : TItemPart\n    Items = < item Link = partB OnPick = partAFire end >\n"
+       "    Items = < item Name = \"x\" end >\n  end\n  object partB : TPart\n  end\n",
+       "line 5: property Items given twice (first on line 4)"},
+      {"  object partA : TPart\n    Caption = \"a\"\n    caption = \"b\"\n  end\n", "property caption given twice"},
+      {"  object partA : TItemPart\n    Items = < item Name = \"a\" Size = 1 name = \"b\" end >\n  end\n",
+       "property name given twice"},
   };
   for (const Case& c : cases) {
     std::string text = std::string("object frmLoad : TfrmLoad\n  Caption = \"c\"\n") + c.body + "end\n";
