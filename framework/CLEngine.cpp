@@ -13,9 +13,26 @@ const char* const kMsgInitPost = "CL InitPost";
 const char* const kMsgCmdParam = "CL CmdParam";
 const char* const kMsgIfBusy = "CL IfBusy";
 
+struct TCLEngineHookState {
+  TCLEngine* Engine = nullptr;  // null once the engine is gone: the hook only passes on then
+  TWndMethod Old;
+};
+
 namespace {
 TCLEngine* gEngine = nullptr;
 enum { kGetAppID, kCloseApp, kInitPost, kCmdParam, kIfBusy };
+
+// What the engine puts into its form's WindowProc: a type of its own, so that the engine can
+// tell, when it goes, whether the form's procedure is still its hook.
+struct TEngineHook {
+  std::shared_ptr<TCLEngineHookState> State;
+  void operator()(TMessage& m) const {
+    if (State->Engine)
+      State->Engine->EngineWndProc(m);
+    else if (State->Old)
+      State->Old(m);
+  }
+};
 
 // An elevated first instance on Vista would not hear a normal second start: the filter lets
 // the instance messages through. Looked up by name, since older systems have no such call.
@@ -84,19 +101,33 @@ TCLEngine::TCLEngine(TComponent* owner) : TComponent(owner) {
     if (owner) owner->RemoveComponent(this);
     throw EInvalidCast();
   }
-  oldWndProc_ = ownerForm_->WindowProc;
-  if (!Designing()) ownerForm_->WindowProc = [this](TMessage& m) { EngineWndProc(m); };
   settingOverwrite_ = std::make_unique<TStringList>();
   settingDefault_ = std::make_unique<TStringList>(std::vector<std::string>{"Path.Skins=skins", "Path.Languages=lang"});
   settingOverwrite_->OnChange = [this](TObject*) { overwriteIndex_.Invalidate(); };
   settingDefault_->OnChange = [this](TObject*) { defaultIndex_.Invalidate(); };
+  // The hook goes in last: nothing after it can fail and leave it calling a half-made engine.
+  hook_ = std::make_shared<TCLEngineHookState>();
+  hook_->Engine = this;
+  hook_->Old = ownerForm_->WindowProc;
+  if (!Designing()) ownerForm_->WindowProc = TEngineHook{hook_};
   if (!gEngine) gEngine = this;
 }
 
 TCLEngine::~TCLEngine() {
   // From here on the settings store sees no key lists.
   if (gEngine == this) gEngine = nullptr;
-  if (!Designing() && ownerForm_ && oldWndProc_) ownerForm_->WindowProc = oldWndProc_;
+  Unhook();
+}
+
+// Putting the previous procedure back is only right while the engine's hook is the form's
+// procedure. A hook installed later holds the engine's as its own previous one and would put
+// it back when it goes: the chain then stays as it is, and the engine's hook forwards only.
+void TCLEngine::Unhook() {
+  if (!hook_) return;
+  hook_->Engine = nullptr;
+  if (!ownerForm_) return;
+  const TEngineHook* current = ownerForm_->WindowProc.target<TEngineHook>();
+  if (current && current->State == hook_) ownerForm_->WindowProc = hook_->Old;
 }
 
 void TCLEngine::Notification(TComponent* c, TOperation op) {
@@ -155,8 +186,8 @@ void TCLEngine::EngineWndProc(TMessage& m) {
   } else if (m.Msg == msgs_[kCmdParam] && TakePendingText() && OnCmdFile.Assigned()) {
     OnCmdFile(commandText_);
     m.Result = 0;
-  } else if (oldWndProc_) {
-    oldWndProc_(m);
+  } else if (hook_->Old) {
+    hook_->Old(m);
   }
 }
 
@@ -166,16 +197,21 @@ void TCLEngine::EngineWndProc(TMessage& m) {
 // single CommandText would keep only the last of them.
 void TCLEngine::HandleCopyData(TMessage& m) {
   const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(m.LParam);
+  m.Result = 0;
+  // Any process may send the record: no command line is longer than this.
+  if (record->cbData > kMaxCommandTextBytes) return;
   std::string text;
   if (record->cbData > 0 && record->lpData) text.assign(static_cast<const char*>(record->lpData), record->cbData);
   QueueText(text);
-  m.Result = 0;
 }
 
+// A flood of texts that nobody takes must not exhaust memory: past either limit a new text
+// is refused. The texts already waiting keep their place, and each of them keeps the one
+// "CL CmdParam" posted for it, so none is lost and none is delivered twice.
 void TCLEngine::QueueText(const std::string& text) {
-  // A text nobody takes must not pile up without end.
-  if (pendingTexts_.size() >= kMaxPendingTexts) pendingTexts_.pop_front();
+  if (pendingTexts_.size() >= kMaxPendingTexts || text.size() > kMaxPendingTextBytes - pendingBytes_) return;
   pendingTexts_.push_back(text);
+  pendingBytes_ += text.size();
   if (ownerForm_) PostMessageA(ownerForm_->Handle(), msgs_[kCmdParam], 0, 0);
 }
 
@@ -183,8 +219,9 @@ void TCLEngine::QueueText(const std::string& text) {
 // that the handler runs for a message even when its text was taken already.
 bool TCLEngine::TakePendingText() {
   if (!pendingTexts_.empty()) {
-    commandText_ = pendingTexts_.front();
+    commandText_ = std::move(pendingTexts_.front());
     pendingTexts_.pop_front();
+    pendingBytes_ -= commandText_.size();
   }
   return true;
 }
@@ -194,13 +231,25 @@ void TCLEngine::CommandLineStep() {
   if (FirstArgIsText(args)) QueueText(args[0]);
 }
 
+// "CL InitPost" is a registered message that any process may post: the work runs once, while
+// the engine is still starting (a handler that pumps messages may see another one arrive).
+// Each step runs guarded, so that an error in one (a handler, the title, the update window)
+// is shown and the later steps still run; InitPending is cleared last in every case, or
+// "CL IfBusy" would answer 1 for good.
 void TCLEngine::PostStartWork() {
-  OnLanguageChanged(this);
-  OnSkinChanged(this);
-  UpdateTitle();
-  if (GetSettings()->ReadBool("Update.BeginAuto")) AutoCheckUpdate();
-  CommandLineStep();
-  initPending_ = false;
+  if (!initPending_ || postStartBegun_) return;
+  postStartBegun_ = true;
+  struct TClearPending {
+    bool& Flag;
+    ~TClearPending() { Flag = false; }
+  } clearPending{initPending_};
+  GuardedCall([this] { OnLanguageChanged(this); });
+  GuardedCall([this] { OnSkinChanged(this); });
+  GuardedCall([this] { UpdateTitle(); });
+  GuardedCall([this] {
+    if (GetSettings()->ReadBool("Update.BeginAuto")) AutoCheckUpdate();
+  });
+  GuardedCall([this] { CommandLineStep(); });
 }
 
 void TCLEngine::UpdateTitle() {

@@ -16,6 +16,7 @@
 #include "net/SingleDownloader.h"
 
 class TCLEngine;
+struct TCLEngineHookState;
 class TCLMultiLangData;
 class TCLDownloadRegistry;
 class TskSkinData;
@@ -88,6 +89,8 @@ class TCLEngine : public TComponent {
   // The owner form's replacement window procedure (installed unless designing).
   void EngineWndProc(TMessage& message);
   // Run when "CL InitPost" arrives: change events, title, automatic update, command line.
+  // Runs once per engine, while InitPending is set; each step runs guarded (an error goes to
+  // the application's error handling) and InitPending is cleared last in every case.
   void PostStartWork();
   void UpdateTitle();
   std::string GetApplicationName() const;
@@ -106,6 +109,12 @@ class TCLEngine : public TComponent {
   bool IsLoading() const { return loading_; }
   // The registered numbers, in the order GetAppID, CloseApp, InitPost, CmdParam, IfBusy.
   const UINT* MessageNumbers() const { return msgs_; }
+  // Limits of the texts other processes hand over with WM_COPYDATA: a longer text than the
+  // longest command line is refused, and so is a text that would take the texts waiting for
+  // their "CL CmdParam" past the total.
+  static constexpr size_t kMaxCommandTextBytes = 32767;
+  static constexpr size_t kMaxPendingTextBytes = 1024 * 1024;
+  static constexpr size_t kMaxPendingTexts = 1000;
 
   // Web actions and request addresses (CLEngineWeb.cpp).
   std::string GetQueryParams() const;
@@ -165,13 +174,18 @@ class TCLEngine : public TComponent {
   void CommandLineStep();
   void QueueText(const std::string& text);
   bool TakePendingText();
-  static constexpr size_t kMaxPendingTexts = 1000;
+  void Unhook();
   std::deque<std::string> pendingTexts_;
+  size_t pendingBytes_ = 0;
 
   TCustomForm* ownerForm_ = nullptr;
-  TWndMethod oldWndProc_;
+  // The previous window procedure and the engine the hook calls, shared with the hook itself:
+  // a hook put on the form later keeps calling the engine's, which outlives the engine as a
+  // plain forwarder.
+  std::shared_ptr<TCLEngineHookState> hook_;
   UINT msgs_[5] = {};
   bool initPending_ = true;
+  bool postStartBegun_ = false;
   std::string commandText_;
   bool loading_ = false;
   std::string title_;

@@ -53,7 +53,7 @@ class EngineTest : public ::testing::Test {
     form = NewForm<TfrmEngineHost>(nullptr);
     UnregisterStoredForm("TfrmEngineHost");
   }
-  void TearDown() override { delete form; }
+  void TearDown() override { FreeComponent(form); }
   TfrmEngineHost* form = nullptr;
 };
 
@@ -148,6 +148,151 @@ TEST_F(EngineTest, NoAutoTitleKeepsTheCaption) {
   EXPECT_EQ(form->engine1->Title(), "Brindlewick  2.1.1.6");
   EXPECT_EQ(TCLEngine::GetResText("MSGBOX_EnterDomain", false), "[AppRes]MSGBOX_EnterDomain");
   EXPECT_EQ(TCLEngine::GetResText("Caption", true), "[LibRes]Caption");
+}
+
+TEST_F(EngineTest, CommandTextsFromOtherProcessesAreBounded) {
+  HWND wnd = form->Handle();
+  Pump();
+  auto send = [&](const std::string& text) {
+    COPYDATASTRUCT record = {0, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
+    return SendMessageA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+  };
+  const size_t longest = TCLEngine::kMaxCommandTextBytes;
+  EXPECT_EQ(send(std::string(longest, 'a')), 0);
+  EXPECT_EQ(send(std::string(longest + 1, 'b')), 0);  // longer than any command line: refused
+  Pump();
+  ASSERT_EQ(form->texts.size(), 1u);
+  EXPECT_EQ(form->texts[0], std::string(longest, 'a'));
+
+  // A flood that nobody takes in the meantime: the texts that fit wait and arrive once each, in
+  // order; the rest are refused.
+  form->texts.clear();
+  const size_t fitting = TCLEngine::kMaxPendingTextBytes / longest;
+  for (size_t i = 0; i < fitting + 20; ++i) {
+    std::string text = std::to_string(i) + ":";
+    send(text + std::string(longest - text.size(), 'x'));
+  }
+  Pump();
+  ASSERT_EQ(form->texts.size(), fitting);
+  for (size_t i = 0; i < fitting; ++i) EXPECT_EQ(form->texts[i].substr(0, form->texts[i].find(':')), std::to_string(i));
+  // Once they have been taken, texts are welcome again.
+  form->texts.clear();
+  send("after");
+  Pump();
+  EXPECT_EQ(form->texts, (std::vector<std::string>{"after"}));
+}
+
+TEST_F(EngineTest, InitPostFromAnyoneRunsNothingOnceTheStartIsDone) {
+  HWND wnd = form->Handle();
+  Pump();
+  ASSERT_EQ(form->titleChanges, 1);
+  SetWindowTextA(wnd, "Changed by the user");
+  // "CL InitPost" is a registered message: another process may post it at any time.
+  PostMessageA(wnd, Msg("CL InitPost"), 0, 0);
+  SendMessageA(wnd, Msg("CL InitPost"), 0, 0);
+  Pump();
+  EXPECT_EQ(form->titleChanges, 1);
+  EXPECT_EQ(form->Caption(), "Changed by the user");
+  EXPECT_EQ(SendMessageA(wnd, Msg("CL IfBusy"), 0, 0), 0);
+}
+
+TEST_F(EngineTest, AHookPutOnTheFormLaterKeepsWorkingWhenTheEngineGoesFirst) {
+  HWND wnd = form->Handle();
+  Pump();
+  const UINT probe = WM_USER + 77;
+  int later = 0;
+  TWndMethod engines = form->WindowProc;
+  form->WindowProc = [&](TMessage& m) {
+    if (m.Msg == probe) ++later;
+    engines(m);
+  };
+  EXPECT_EQ(SendMessageA(wnd, Msg("CL GetAppID"), 0, 0), 4711);
+  FreeComponent(form->engine1);  // out of order: the later hook is still on
+  EXPECT_EQ(GetEngine(), nullptr);
+  SendMessageA(wnd, probe, 0, 0);
+  EXPECT_EQ(later, 1) << "the later hook was taken off with the engine";
+  // The engine's part of the chain only passes messages on now.
+  EXPECT_EQ(SendMessageA(wnd, Msg("CL GetAppID"), 0, 0), 0);
+  EXPECT_EQ(SendMessageA(wnd, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(form->Caption().size()));
+  // The later hook comes off in its turn, putting back what it found.
+  form->WindowProc = engines;
+  SendMessageA(wnd, probe, 0, 0);
+  EXPECT_EQ(later, 1);
+  EXPECT_EQ(SendMessageA(wnd, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(form->Caption().size()));
+  EXPECT_EQ(SendMessageA(wnd, Msg("CL IfBusy"), 0, 0), 0);
+}
+
+// A host whose post-start handlers all fail, each its own way.
+class TfrmFaultyHost : public TForm {
+  QM_CLASS(TfrmFaultyHost, TForm)
+ public:
+  explicit TfrmFaultyHost(TComponent* owner) : TForm(owner) {}
+  TCLEngine* engine1 = nullptr;
+  std::vector<std::string> steps;
+  bool busyDuringWork = false;
+  void engine1LanguageChanged(TObject*) {
+    steps.push_back("language");
+    busyDuringWork = SendMessageA(Handle(), RegisterWindowMessageA("CL IfBusy"), 0, 0) == 1;
+    // A second "CL InitPost" while the first is being worked off does not start it again.
+    SendMessageA(Handle(), RegisterWindowMessageA("CL InitPost"), 0, 0);
+    throw Exception("language handler failed");
+  }
+  void engine1SkinChanged(TObject*) {
+    steps.push_back("skin");
+    throw 42;  // not every error is a std::exception
+  }
+  void engine1TitleChange(TObject*) {
+    steps.push_back("title");
+    throw std::runtime_error("title handler failed");
+  }
+};
+QM_REGISTER_CLASS(TfrmFaultyHost, b) {
+  b.Field("engine1", &TfrmFaultyHost::engine1);
+  b.Method("engine1LanguageChanged", &TfrmFaultyHost::engine1LanguageChanged);
+  b.Method("engine1SkinChanged", &TfrmFaultyHost::engine1SkinChanged);
+  b.Method("engine1TitleChange", &TfrmFaultyHost::engine1TitleChange);
+}
+
+TEST(EnginePostStart, FailingStepsAreReportedAndTheStartStillEnds) {
+  RegisterStoredForm("TfrmFaultyHost", R"(object frmFaultyHost : TfrmFaultyHost
+  object engine1 : TCLEngine
+    SettingOverwrite = ("App.Name=Faulty" "App.ID=4712" "Update.BeginAuto=1")
+    OnLanguageChanged = engine1LanguageChanged
+    OnSkinChanged = engine1SkinChanged
+    OnTitleChange = engine1TitleChange
+  end
+end
+)");
+  TCLEngineWindows savedWindows = EngineWindows();
+  TCLEngineWindows failing;
+  int updateChecks = 0;
+  failing.CheckUpdate = [&](TComponent*, bool, bool) {
+    ++updateChecks;
+    throw Exception("update window failed");
+  };
+  SetEngineWindows(failing);
+  std::vector<std::string> errors;
+  Application()->OnException = [&](TObject*, const std::exception& e) { errors.push_back(e.what()); };
+
+  auto* form = NewForm<TfrmFaultyHost>(nullptr);
+  UnregisterStoredForm("TfrmFaultyHost");
+  HWND wnd = form->Handle();
+  EXPECT_EQ(SendMessageA(wnd, RegisterWindowMessageA("CL IfBusy"), 0, 0), 1);
+  Pump();
+  EXPECT_EQ(form->steps, (std::vector<std::string>{"language", "skin", "title"}));
+  EXPECT_TRUE(form->busyDuringWork);
+  EXPECT_EQ(updateChecks, 1);
+  EXPECT_EQ(errors, (std::vector<std::string>{"language handler failed", "Unknown error", "title handler failed",
+                                               "update window failed"}));
+  EXPECT_FALSE(form->engine1->InitPending());
+  EXPECT_EQ(SendMessageA(wnd, RegisterWindowMessageA("CL IfBusy"), 0, 0), 0);
+  // The title was applied before its handler failed.
+  EXPECT_EQ(form->engine1->Title().rfind("Faulty", 0), 0u);
+  EXPECT_EQ(form->Caption(), form->engine1->Title());
+
+  Application()->OnException = nullptr;
+  SetEngineWindows(savedWindows);
+  FreeComponent(form);
 }
 
 }  // namespace
