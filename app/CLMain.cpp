@@ -57,6 +57,19 @@ bool HasSwitch(const std::vector<std::string>& args, char letter) {
   return false;
 }
 
+std::string InstanceMutexName(const std::string& guid, DWORD platformId, DWORD majorVersion) {
+  bool hasGlobal = platformId == VER_PLATFORM_WIN32_NT && majorVersion >= 5;
+  return hasGlobal ? "Global\\" + guid : guid;
+}
+
+std::string InstanceMutexName(const std::string& guid) {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  // A system that cannot say what it is is a newer one.
+  if (!GetVersionExA(&info)) return InstanceMutexName(guid, VER_PLATFORM_WIN32_NT, 5);
+  return InstanceMutexName(guid, info.dwPlatformId, info.dwMajorVersion);
+}
+
 HWND FindRunningInstance(const std::string& className) {
   const int ownId = GetSettings()->ReadInteger("App.ID");
   const UINT getAppId = RegisterWindowMessageA(kMsgGetAppID);
@@ -125,8 +138,7 @@ int RunApplication(const TClassInfo& mainFormClass, TCustomForm** mainForm, TCan
   if (canStart && !canStart()) return endEarly();
 
   if (!settings->ReadBool("App.Multiple")) {
-    // Windows 95/98/Me and NT 4 know no "Global\" namespace: the plain name serves there.
-    if (!QV_CreateInstanceMutex(QV_GlobalObjectName(settings->ReadString("App.GUID")))) {
+    if (!QV_CreateInstanceMutex(InstanceMutexName(settings->ReadString("App.GUID")))) {
       if (WaitForRunningInstance(className)) {
         BringRunningInstanceToFront(className);
         if (FirstArgIsText(args)) SendCommandToRunningInstance(className, args[0]);
@@ -144,6 +156,11 @@ int RunApplication(const TClassInfo& mainFormClass, TCustomForm** mainForm, TCan
     app->CreateForm(mainFormClass, mainForm);
   } catch (const std::exception& e) {
     app->ShowException(e);
+    code = 1;
+  } catch (...) {
+    // Not every error is a std::exception (a component or a library may throw anything):
+    // escaping here would end the process without a word.
+    app->ShowException(Exception("The main window could not be created: unknown error"));
     code = 1;
   }
   if (code == 0) {

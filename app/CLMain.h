@@ -36,6 +36,14 @@ bool DebugMode();
 // Whether the switch letter is present: an argument "-X" or "/X", without regard to case.
 bool HasSwitch(const std::vector<std::string>& args, char letter);
 
+// The name of the single-instance mutex for "App.GUID" on a system of the given platform
+// (OSVERSIONINFO dwPlatformId) and major version: "Global\" + guid, but the bare guid on
+// Windows 95/98/Me and NT 4, which know no "Global\" namespace and would refuse the name
+// (every start would then run as a first instance).
+std::string InstanceMutexName(const std::string& guid, DWORD platformId, DWORD majorVersion);
+// The same for the running system.
+std::string InstanceMutexName(const std::string& guid);
+
 // The splash window is another unit's: it registers how to start one (create, show, repaint).
 void RegisterSplashStarter(std::function<void()> start);
 

@@ -10,7 +10,8 @@
 //   destroy <pid>              the main window is being destroyed (OnDestroy)
 //   exit <pid> <code>          RunApplication returned
 // Environment switches: QM_TEST_KEYS=ctrlshift (Ctrl and Shift read as held),
-// QM_TEST_CANSTART=0 (CanStart refuses), QM_TEST_DAMAGED=1 (damaged stored window data).
+// QM_TEST_CANSTART=0 (CanStart refuses), QM_TEST_DAMAGED=1 (damaged stored window data),
+// QM_TEST_THROW=1 (reading the main window raises something that is no std::exception).
 #include <windows.h>
 
 #include <string>
@@ -73,6 +74,10 @@ class TfrmMain : public TForm {
   QM_CLASS(TfrmMain, TForm)
  public:
   explicit TfrmMain(TComponent* owner) : TForm(owner) {}
+  void Loaded() override {
+    TForm::Loaded();
+    if (EnvVar("QM_TEST_THROW") == "1") throw 42;
+  }
   TCLEngine* engine1 = nullptr;
   void FormCreate(TObject*) {
     Log("window " + Pid() + " " + std::to_string(reinterpret_cast<UINT_PTR>(Handle())));

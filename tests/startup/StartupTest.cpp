@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "app/CLMain.h"
 #include "support/TestSupport.h"
 #include "tools/QVTools.h"
 
@@ -52,6 +53,13 @@ class TAppDir {
   TAppDir& operator=(const TAppDir&) = delete;
 
   int Id() const { return id_; }
+  // The single-instance mutex of this application on the running system.
+  std::string MutexName() const { return InstanceMutexName("{QM-STARTUP-" + std::to_string(id_) + "}"); }
+  bool MutexExists() const {
+    HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, MutexName().c_str());
+    if (m) CloseHandle(m);
+    return m != nullptr;
+  }
   const std::string& Path() const { return dir_.Path(); }
   std::string UserSettingsDir() const { return QV_GetShellFolder("AppData") + "\\" + config_; }
   std::string CommonSettingsDir() const { return QV_GetCommonShellFolder("Common AppData") + "\\" + config_; }
@@ -194,7 +202,7 @@ TEST(Startup, StopSwitchEndsOnlyTheSameApplication) {
   TAppDir mine, other;
   HANDLE a = mine.StartReady();
   HANDLE b = other.StartReady();
-  // "/s" from the other application's folder... and from ours.
+  // "/s" from our folder ends our instance and leaves the other application's running.
   EXPECT_EQ(mine.Run("/S"), 0);
   EXPECT_EQ(WaitExit(a, 10000), 0);
   EXPECT_EQ(WaitForSingleObject(b, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the other application was stopped";
@@ -236,6 +244,7 @@ TEST(Startup, SecondStartRelaysItsTextExactly) {
   TAppDir app;
   HANDLE first = app.StartReady();
   DWORD pid = GetProcessId(first);
+  EXPECT_TRUE(app.MutexExists());
   EXPECT_EQ(app.Run("example.com"), 0);
   ASSERT_TRUE(app.WaitEvent("cmd", pid));
   EXPECT_EQ(app.Commands(pid), (std::vector<std::string>{"11:example.com"}));
@@ -279,6 +288,7 @@ TEST(Startup, BusyInstanceIsNotBroughtForwardButGetsTheTextAndHiddenStartIsShown
 TEST(Startup, MultipleInstancesRunSideBySideAndRelayNothing) {
   TAppDir app("App.Multiple=1\r\n");
   HANDLE a = app.StartReady();
+  EXPECT_FALSE(app.MutexExists());  // not even created
   HANDLE b = app.StartReady("example.com");
   EXPECT_EQ(TAppDir::Windows(GetProcessId(a)).size(), 1u);
   EXPECT_EQ(TAppDir::Windows(GetProcessId(b)).size(), 1u);
@@ -322,6 +332,29 @@ TEST(Startup, CtrlShiftStartTurnsDebugModeOnUnlessDisabled) {
   ASSERT_EQ(d.size(), 2u);
   EXPECT_EQ(d[0].rest, "0");
   EXPECT_EQ(d[1].rest, "1");
+  // The setting alone, without keys or switch.
+  TAppDir enabled("Debug.Enabled=1\r\n");
+  EXPECT_EQ(enabled.Run(), 0);
+  auto e = enabled.EventsOf("debug");
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_EQ(e[0].rest, "1");
+}
+
+TEST(Startup, SecondStartWithoutAnAnsweringWindowGivesUpAfterAboutFiveSeconds) {
+  TAppDir app;
+  // The test holds the mutex itself: a first instance that never makes its window.
+  HANDLE held = CreateMutexA(nullptr, FALSE, app.MutexName().c_str());
+  ASSERT_NE(held, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  DWORD t0 = GetTickCount();
+  EXPECT_EQ(app.Run("example.com"), 0);
+  DWORD took = GetTickCount() - t0;
+  CloseHandle(held);
+  EXPECT_GE(took, 4500u) << "gave up without waiting for the window";
+  EXPECT_LT(took, 20000u);
+  EXPECT_EQ(app.EventsOf("exit").size(), 1u);
+  EXPECT_TRUE(app.EventsOf("window").empty());
+  EXPECT_TRUE(app.Commands().empty());
 }
 
 TEST(Startup, TwentyStartsAtOnceGiveOneWindowAndEveryText) {
@@ -364,24 +397,20 @@ BOOL CALLBACK CollectText(HWND w, LPARAM lp) {
   return TRUE;
 }
 
-TEST(Startup, DamagedStoredWindowDataIsReportedAtStart) {
-  TAppDir app;
-  TEnvVar damaged("QM_TEST_DAMAGED", "1");
-  HANDLE p = app.Start();
-  DWORD pid = GetProcessId(p);
-  // The error box of the application: a dialog window of that process.
+// The error box of a process (a dialog window of it) whose text holds `part`; null when none
+// appears in time. `text` receives the box's text.
+HWND WaitForErrorBox(DWORD pid, const std::string& part, std::string* text) {
   HWND box = nullptr;
-  std::string text;
   // The box is found as soon as it exists; its text is set a moment later.
-  bool found = WaitFor(
+  WaitFor(
       [&] {
         HWND w = nullptr;
         while ((w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr) {
           DWORD owner = 0;
           GetWindowThreadProcessId(w, &owner);
-          text.clear();
-          EnumChildWindows(w, &CollectText, reinterpret_cast<LPARAM>(&text));
-          if (owner == pid && text.find("Error reading") != std::string::npos) {
+          text->clear();
+          EnumChildWindows(w, &CollectText, reinterpret_cast<LPARAM>(text));
+          if (owner == pid && text->find(part) != std::string::npos) {
             box = w;
             return true;
           }
@@ -389,13 +418,73 @@ TEST(Startup, DamagedStoredWindowDataIsReportedAtStart) {
         return false;
       },
       20000);
-  ASSERT_TRUE(found) << text;
+  return box;
+}
+
+TEST(Startup, DamagedStoredWindowDataIsReportedAtStart) {
+  TAppDir app;
+  TEnvVar damaged("QM_TEST_DAMAGED", "1");
+  HANDLE p = app.Start();
+  std::string text;
+  HWND box = WaitForErrorBox(GetProcessId(p), "Error reading", &text);
+  ASSERT_NE(box, nullptr) << text;
   EXPECT_NE(text.find("Error reading stored data of TfrmMain, line 3: unknown property Bogus of TCLEngine"),
             std::string::npos)
       << text;
   EXPECT_TRUE(app.EventsOf("window").empty());  // no half-made window
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(WaitExit(p, 10000), 1);
+}
+
+TEST(Startup, AnErrorOfAnyKindWhileMakingTheMainWindowIsShownAndEndsTheRun) {
+  TAppDir app;
+  TEnvVar raise("QM_TEST_THROW", "1");
+  HANDLE p = app.Start();
+  std::string text;
+  HWND box = WaitForErrorBox(GetProcessId(p), "could not be created", &text);
+  ASSERT_NE(box, nullptr) << text << ReadAll(app.Path() + "events.txt");
+  EXPECT_TRUE(app.EventsOf("window").empty());
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitExit(p, 10000), 1);
+  EXPECT_EQ(app.EventsOf("exit").size(), 1u);  // RunApplication returned rather than the process dying
+}
+
+TEST(InstanceMutex, TheFirstCreatorWinsAndAFailureToCreateCountsAsFirst) {
+  const std::string name = "QmInstanceMutexTest-" + std::to_string(GetCurrentProcessId());
+  EXPECT_TRUE(QV_CreateInstanceMutex(name));
+  EXPECT_FALSE(QV_CreateInstanceMutex(name));
+  EXPECT_FALSE(QV_CreateInstanceMutex(name));  // the first handle is still held
+
+  // A name an event holds cannot be a mutex; that is no reason not to start.
+  const std::string eventName = name + "-event";
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, eventName.c_str());
+  ASSERT_NE(event, nullptr);
+  HANDLE probe = CreateMutexA(nullptr, FALSE, eventName.c_str());
+  EXPECT_EQ(probe, nullptr) << "the name was creatable after all";
+  if (probe) CloseHandle(probe);
+  EXPECT_TRUE(QV_CreateInstanceMutex(eventName));
+  EXPECT_TRUE(QV_CreateInstanceMutex(eventName));
+  CloseHandle(event);
+}
+
+TEST(InstanceMutex, TheBareNameOnlyWhereThereIsNoGlobalNamespace) {
+  struct Case {
+    DWORD platform, major;
+    const char* expect;
+  } cases[] = {
+      {VER_PLATFORM_WIN32_WINDOWS, 4, "{G}"},        // Windows 95, 98, Me
+      {VER_PLATFORM_WIN32_NT, 4, "{G}"},             // NT 4
+      {VER_PLATFORM_WIN32_NT, 3, "{G}"},             // NT 3.51
+      {VER_PLATFORM_WIN32s, 3, "{G}"},
+      {VER_PLATFORM_WIN32_NT, 5, "Global\\{G}"},     // 2000, XP, Server 2003
+      {VER_PLATFORM_WIN32_NT, 6, "Global\\{G}"},     // Vista and later
+      {VER_PLATFORM_WIN32_NT, 10, "Global\\{G}"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(InstanceMutexName("{G}", c.platform, c.major), c.expect) << c.platform << " " << c.major;
+  EXPECT_EQ(InstanceMutexName("", VER_PLATFORM_WIN32_NT, 5), "Global\\");  // an empty "App.GUID"
+  // This prefix reports a system of the NT line from 2000 on.
+  EXPECT_EQ(InstanceMutexName("{G}"), "Global\\{G}");
 }
 
 }  // namespace
