@@ -8,6 +8,10 @@ export WINEARCH=${WINEARCH:-win64}
 # where that half cannot run.
 QM_WINE=${QM_WINE:-wine}
 
+# QM_OWN_DISPLAY says whether qm_start_display started the display (1) or found the one of
+# another session of the same build folder running (0): only its starter may stop it.
+QM_OWN_DISPLAY=0
+
 qm_start_display() {
   # One Xvfb per build folder, on the first free display number from 90 on.
   local dfile="$build/display"
@@ -16,6 +20,7 @@ qm_start_display() {
     read -r d pid <"$dfile" || true
     if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
       export DISPLAY=":$d"
+      QM_OWN_DISPLAY=0
       return 0
     fi
   fi
@@ -26,9 +31,14 @@ qm_start_display() {
   for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   echo "$n $xpid" >"$dfile"
   export DISPLAY=":$n"
+  QM_OWN_DISPLAY=1
 }
 
+# Stops the display only when this shell started it: a display found running belongs to
+# another session (tests, benchmarks, another run) that still uses it.
 qm_stop_display() {
+  [ "$QM_OWN_DISPLAY" = 1 ] || return 0
+  QM_OWN_DISPLAY=0
   local dfile="$build/display"
   [ -f "$dfile" ] || return 0
   local d pid
