@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_set>
+#include <utility>
 
 #include "lang/LanFormat.h"
 
@@ -56,9 +58,33 @@ class TUpdateScope {
   TStrings* s_;
 };
 
-void AppendMissingNames(const TStrings& from, TStrings* target) {
-  for (int i = 0; i < from.Count(); ++i)
-    if (target->IndexOfName(from.Names(i)) < 0) target->Add(from.Get(i));
+// The names of the list's name=value lines, folded as the language index folds them.
+std::unordered_set<std::string> FoldedNames(const TStrings& list) {
+  std::unordered_set<std::string> names;
+  const int count = list.Count();
+  names.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    std::string line = list.Get(i);
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;  // a line without "=" has no name to hold
+    line.resize(eq);
+    LanFoldAnsi(line);
+    names.insert(std::move(line));
+  }
+  return names;
+}
+
+// Appends each pair with a text whose name `names` lacks, and adds that name. A set, not a
+// search of the list per pair: a skin's "SkinRes" may hold tens of thousands of texts, and this
+// runs at every start.
+void AppendNewNames(const std::vector<std::pair<std::string, std::string>>& pairs, TStrings* target,
+                    std::unordered_set<std::string>& names) {
+  for (const auto& [name, value] : pairs) {
+    if (value.empty()) continue;  // copying the section into a list would have dropped it
+    std::string folded = name;
+    LanFoldAnsi(folded);
+    if (names.insert(std::move(folded)).second) target->Add(name + "=" + value);
+  }
 }
 
 }  // namespace
@@ -120,12 +146,10 @@ void TCLMultiLangData::ClearLanguage() { currentFile_->ClearAll(); }
 
 void TCLMultiLangData::FillSection(const std::string& section, TStrings* target) const {
   if (!target) return;
-  TStringList current, defaults;
-  currentFile_->CopySection(section, &current);
-  defaultFile_->CopySection(section, &defaults);
+  std::unordered_set<std::string> names = FoldedNames(*target);
   TUpdateScope hold(target);
-  AppendMissingNames(current, target);
-  AppendMissingNames(defaults, target);
+  AppendNewNames(currentFile_->SectionEntries(section), target, names);
+  AppendNewNames(defaultFile_->SectionEntries(section), target, names);
 }
 
 void TCLMultiLangData::AddTranslator(TCLMultiLang* translator) {

@@ -109,3 +109,8 @@ void TCLMultiLangLan::CopySection(const std::string& section, TStrings* target) 
   EnsureIndex();
   for (const auto& [name, value] : index_.SectionPairs(section)) target->SetValue(name, value);
 }
+
+std::vector<std::pair<std::string, std::string>> TCLMultiLangLan::SectionEntries(const std::string& section) const {
+  EnsureIndex();
+  return index_.SectionEntries(section);
+}

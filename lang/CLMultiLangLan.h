@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "components/Components.h"
 #include "lang/LanFormat.h"
@@ -31,6 +33,9 @@ class TCLMultiLangLan : public TPersistent {
   // Sets the section's name=value pairs in `target` as a string list sets values: a name it
   // holds is replaced in place, a new one appended, an empty value removes the name.
   void CopySection(const std::string& section, TStrings* target) const;
+  // The section's pairs as CopySection would leave them in an empty list, straight from the
+  // index (see TLanIndex::SectionEntries); empty values are listed too.
+  std::vector<std::pair<std::string, std::string>> SectionEntries(const std::string& section) const;
 
   void Assign(const TPersistent* source) override;
 

@@ -272,3 +272,20 @@ std::vector<std::pair<std::string, std::string>> TLanIndex::SectionPairs(std::st
   }
   return pairs;
 }
+
+std::vector<std::pair<std::string, std::string>> TLanIndex::SectionEntries(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  uint32_t id;
+  if (!SectionId(section, &id)) return entries;
+  // A key is listed when its later line is first reached; the table already knows that line.
+  std::vector<bool> listed(lines_.size(), false);
+  for (const Line& l : lines_) {
+    if (l.section != id) continue;
+    const uint32_t latest = slots_[Probe(id, View(l.folded, l.foldedLen), l.hash)] - 1;
+    if (listed[latest]) continue;
+    listed[latest] = true;
+    const Line& last = lines_[latest];
+    entries.emplace_back(std::string(View(last.key, last.keyLen)), LanDecodeValue(View(last.raw, last.rawLen)));
+  }
+  return entries;
+}

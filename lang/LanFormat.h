@@ -57,6 +57,10 @@ class TLanIndex {
   // The section's key lines in order as (key, decoded value), the value being what Find gives
   // for that key (the later line's); lines without "=" are left out.
   std::vector<std::pair<std::string, std::string>> SectionPairs(std::string_view section) const;
+  // Each key of the section once, at the place of its first line, spelled as its later line
+  // and with that line's decoded value: what setting the pairs into an empty string list one
+  // by one would leave (empty values included, which such a list would drop).
+  std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view section) const;
 
   size_t KeyLineCount() const { return lines_.size(); }
 

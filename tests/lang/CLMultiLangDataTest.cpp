@@ -6,10 +6,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <set>
+#include <thread>
 
 #include "lang/CLBuiltInTexts.h"
 #include "lang/CLMultiLang.h"
+#include "platform/Handles.h"
 #include "support/TestSupport.h"
 
 using qmtest::TScratchDir;
@@ -204,6 +207,82 @@ TEST(LanguageData, FillSectionNeverChangesANameTheListHolds) {
   EXPECT_EQ(changes, 1);  // held back while merging
   data.FillSection("Absent", &target);
   EXPECT_EQ(target.Count(), 4);
+}
+
+TEST(LanguageData, FillSectionTakesTheLaterSpellingOfARepeatedNameOnce) {
+  TCLMultiLangData data(nullptr);
+  TStringList current(std::vector<std::string>{"[SkinRes]", "Dup=first", "x=1", "DUP=second", "gone=", "Gone=",
+                                               "=no name"});
+  TStringList defaults(std::vector<std::string>{"[SkinRes]", "dup=default", "GONE=from defaults", "X=2"});
+  data.SetCurrentData(&current);
+  data.SetDefaultData(&defaults);
+  TStringList target(std::vector<std::string>{"a line without a name", "=held"});
+  data.FillSection("SkinRes", &target);
+  EXPECT_EQ(Lines(target), "a line without a name|=held|DUP=second|x=1|GONE=from defaults|");
+}
+
+namespace {
+
+// Ends the test program when the scope it guards overruns by far: a merge that grew with the
+// square of the key count would otherwise hold the whole test run for hours instead of failing.
+class TWatchdog {
+ public:
+  TWatchdog(DWORD limitMs, const char* what)
+      : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), limitMs_(limitMs), what_(what) {
+    thread_ = std::thread([this] {
+      if (WaitForSingleObject(done_.get(), limitMs_) != WAIT_TIMEOUT) return;
+      std::fprintf(stderr, "FAILED: %s did not finish within %lu ms\n", what_, static_cast<unsigned long>(limitMs_));
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 3);
+    });
+  }
+  ~TWatchdog() {
+    SetEvent(done_.get());
+    thread_.join();
+  }
+  TWatchdog(const TWatchdog&) = delete;
+  TWatchdog& operator=(const TWatchdog&) = delete;
+
+ private:
+  TKernelHandle done_;
+  DWORD limitMs_;
+  const char* what_;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// A skin with a very large "SkinRes" is merged at every start: the merge must grow with the key
+// count, not with its square.
+TEST(LanguageData, FillSectionOfTwoHundredThousandKeysIsFast) {
+  const int kKeys = 200000;
+  std::vector<std::string> current{"[SkinRes]"}, defaults{"[SkinRes]"};
+  for (int i = 0; i < kKeys; ++i) current.push_back("MI_" + std::to_string(i) + "=v" + std::to_string(i));
+  for (int i = kKeys / 2; i < kKeys + kKeys / 2; ++i) defaults.push_back("mi_" + std::to_string(i) + "=d" + std::to_string(i));
+  TCLMultiLangData data(nullptr);
+  {
+    TStringList c(current), d(defaults);
+    data.SetCurrentData(&c);
+    data.SetDefaultData(&d);
+  }
+  TStringList target(std::vector<std::string>{"MI_5=held", "OTHER=1"});
+  const DWORD start = GetTickCount();
+  {
+    TWatchdog watchdog(120000, "FillSection of 200,000 keys");
+    data.FillSection("SkinRes", &target);
+  }
+  const DWORD took = GetTickCount() - start;
+  EXPECT_LT(took, 30000u) << "FillSection of " << kKeys << " keys took " << took << " ms";
+
+  // The current language's names first, then the defaults' new ones, none twice.
+  ASSERT_EQ(target.Count(), 2 + (kKeys - 1) + kKeys / 2);
+  EXPECT_EQ(target.Get(0), "MI_5=held");
+  EXPECT_EQ(target.Get(2), "MI_0=v0");
+  EXPECT_EQ(target.Get(1 + kKeys - 1), "MI_199999=v199999");
+  EXPECT_EQ(target.Get(2 + kKeys - 1), "mi_200000=d200000");
+  EXPECT_EQ(target.Get(target.Count() - 1), "mi_299999=d299999");
+  EXPECT_EQ(target.Values("MI_150000"), "v150000");
+  EXPECT_EQ(target.Get(1), "OTHER=1");
 }
 
 TEST(LanguageData, CopySectionSetsValuesAsAStringListDoes) {
