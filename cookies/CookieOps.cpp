@@ -52,6 +52,12 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+// Upper case in the system's ANSI code page, as the file system compares names.
+std::string UpperAnsi(std::string text) {
+  if (!text.empty()) CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
 // The cookie folders: the user's folder and, where protected mode keeps its own, "Low".
 std::vector<std::string> CookieFolders() {
   std::vector<std::string> folders;
@@ -83,6 +89,7 @@ class TFileList {
     if (seen_.insert(UpperAscii(path)).second) files_.push_back(path);
   }
   const std::vector<std::string>& Files() const { return files_; }
+  bool Holds(const std::string& path) const { return seen_.count(UpperAscii(path)) != 0; }
 
  private:
   std::vector<std::string> files_;
@@ -97,6 +104,17 @@ void CollectFiles(const std::string& pattern, TFileList* files) {
 void CollectCookieFiles(const std::string& pattern, TFileList* files) {
   ForEachFile(pattern, [files](const std::string& path, const WIN32_FIND_DATAA& data) {
     if (cookierules::IsCookieFileName(data.cFileName)) files->Add(path);
+  });
+}
+
+// The cookie files whose name holds the site word. A wildcard search also matches the 8.3 short
+// names ("USER@E~1.TXT"), so a site word such as "~" or "e~1" would take every long-named
+// cookie file of the folder: only the long name may decide.
+void CollectFilesOfSiteWord(const std::string& folder, const std::string& site, TFileList* files) {
+  const std::string word = UpperAnsi(site);
+  ForEachFile(folder + "\\*" + site + "*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
+    if (cookierules::IsCookieFileName(data.cFileName) && UpperAnsi(data.cFileName).find(word) != std::string::npos)
+      files->Add(path);
   });
 }
 
@@ -120,28 +138,36 @@ bool CollectFilesOfDomain(const std::string& folder, const std::string& domain,
   return readAll;
 }
 
-// Removes the "Cookie:" entries of the WinInet cache index whose host matches the domain (all of
-// them with an empty domain), so the index lists no cookie whose file is gone. Where the platform
-// keeps no such entries the enumeration simply finds none.
-void DeleteCookieIndexEntries(const std::string& domain) {
+// Whether a "Cookie:" entry of the cache index goes with the files being deleted: all of them
+// when clearing everything (empty domain), else those of a matching host and those whose file is
+// on the list (a file taken by its name alone may hold records of any host).
+bool IndexEntryGoes(const INTERNET_CACHE_ENTRY_INFOA& entry, const std::string& domain, const TFileList& files) {
+  if (!entry.lpszSourceUrlName) return false;
+  const std::string host = cookierules::CookieIndexHost(entry.lpszSourceUrlName);
+  if (host.empty()) return false;
+  if (domain.empty() || cookierules::HostMatchesDomain(host, domain)) return true;
+  return entry.lpszLocalFileName && files.Holds(QV_GetLongPath(entry.lpszLocalFileName));
+}
+
+// Removes the "Cookie:" entries of the WinInet cache index that go with the deletion, so the
+// index lists no cookie whose file is gone. Where the platform keeps no such entries the
+// enumeration simply finds none.
+void DeleteCookieIndexEntries(const std::string& domain, const TFileList& files) {
+  // Windows matches the prefix without regard to case; Wine only as written, as it stores it.
+  const char kPattern[] = "Cookie:";
   std::vector<std::string> urls;
   DWORD size = 0;
-  if (HANDLE probe = FindFirstUrlCacheEntryA("cookie:", nullptr, &size)) {
+  if (HANDLE probe = FindFirstUrlCacheEntryA(kPattern, nullptr, &size)) {
     FindCloseUrlCache(probe);  // no system answers a size probe with a handle; never leak one
     return;
   }
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return;
   std::vector<char> buffer(size);
   auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
-  HANDLE find = FindFirstUrlCacheEntryA("cookie:", entry, &size);
+  HANDLE find = FindFirstUrlCacheEntryA(kPattern, entry, &size);
   if (!find) return;
   for (;;) {
-    if (entry->lpszSourceUrlName) {
-      const std::string url = entry->lpszSourceUrlName;
-      const std::string host = cookierules::CookieIndexHost(url);
-      if (!host.empty() && (domain.empty() || cookierules::HostMatchesDomain(host, domain)))
-        urls.push_back(url);
-    }
+    if (IndexEntryGoes(*entry, domain, files)) urls.push_back(entry->lpszSourceUrlName);
     size = static_cast<DWORD>(buffer.size());
     if (FindNextUrlCacheEntryA(find, entry, &size)) continue;
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
@@ -216,7 +242,7 @@ bool ClearIECookies() {
     if (folders.empty()) return false;
     TFileList files;
     for (const std::string& folder : folders) CollectCookieFiles(folder + "\\*.txt", &files);
-    DeleteCookieIndexEntries(std::string());
+    DeleteCookieIndexEntries(std::string(), files);
     return DeleteFileList(files.Files());
   } catch (const std::exception&) {
     return false;
@@ -234,10 +260,10 @@ TCookieResult ClearIECookiesOfSite(const std::string& domain) {
     TFileList files;
     bool readAll = true;
     for (const std::string& folder : folders) {
-      CollectCookieFiles(folder + "\\*" + site + "*.txt", &files);
+      CollectFilesOfSiteWord(folder, site, &files);
       if (!CollectFilesOfDomain(folder, matchDomain, &files)) readAll = false;
     }
-    DeleteCookieIndexEntries(matchDomain);
+    DeleteCookieIndexEntries(matchDomain, files);
     const bool allGone = DeleteFileList(files.Files());
     return allGone && readAll ? TCookieResult::Done : TCookieResult::Failed;
   } catch (const std::exception&) {

@@ -16,10 +16,11 @@ enum class TCookieResult {
 // Erases every Internet Explorer cookie file (also in the protected-mode "Low" subfolder).
 // True when every cookie file found is gone.
 bool ClearIECookies();
-// Erases the Internet Explorer cookies of a typed domain: the files whose name holds its site
-// word (see cookierules::SiteWordOf) and the files holding a record of the domain or one of its
-// sub-domains. A domain text that fails cookierules::IsSafeDomainText is refused. A bare site
-// word ("example") is accepted too and then only matches by file name and by host "example".
+// Erases the Internet Explorer cookies of a typed domain: the files whose long name holds its
+// site word (see cookierules::SiteWordOf) and the files holding a record of the domain or one of
+// its sub-domains, with their "Cookie:" entries of the WinInet cache index. A domain text that
+// fails cookierules::IsSafeDomainText is refused. A bare site word ("example") is accepted too
+// and then only matches by file name and by host "example".
 // Failed when a matching file stays, or when a cookie file could not be read to tell.
 TCookieResult ClearIECookiesOfSite(const std::string& domain);
 // Starts Firefox with the extension's page that removes all cookies; true when it started.
