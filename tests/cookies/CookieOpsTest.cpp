@@ -38,6 +38,11 @@ std::string Record(const std::string& name, const std::string& hostPath) {
   return name + "\nvalue\n" + hostPath + "\n9728\n2914986496\n31119351\n1840399408\n30946433\n*\n";
 }
 
+// Entries of the WinInet cache index that the tests make for their own cookie files.
+const char kNameOnlyEntry[] = "Cookie:user@unrelated.net/";
+const char kKeptEntry[] = "Cookie:user@www.other.net/";
+const char kRecordEntry[] = "Cookie:user@example.com/";
+
 class IECookieFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,6 +53,7 @@ class IECookieFiles : public ::testing::Test {
     for (const std::string& f : {folder_, folder_ + "\\Low"}) EmptyCookieFolder(f);
   }
   void TearDown() override {
+    for (const char* url : {kNameOnlyEntry, kKeptEntry, kRecordEntry}) DeleteUrlCacheEntryA(url);
     for (const std::string& f : {folder_, folder_ + "\\Low"}) EmptyCookieFolder(f);
     RemoveTree(folder_ + "\\Low");
   }
@@ -57,6 +63,9 @@ class IECookieFiles : public ::testing::Test {
       WriteAll(f + "\\user@example[1].txt", Record("a", "example.com/"));
       WriteAll(f + "\\user@forum.example[2].txt", Record("b", "forum.example.com/"));
       WriteAll(f + "\\user@other[1].txt", Record("c", "other.net/"));
+      // Matched by name alone, and by neither name nor record (its name holds "www" only).
+      WriteAll(f + "\\user@example[4].txt", Record("h", "unrelated.net/"));
+      WriteAll(f + "\\user@www[1].txt", Record("i", "www.other.net/"));
       // Named at random, as newer stores name them: found only by their records.
       WriteAll(f + "\\CM89HDI5.txt", Record("d", "example.org/") + Record("e", ".www.example.com/"));
       WriteAll(f + "\\QQ12ABCD.txt", Record("f", "notexample.com/") + Record("g", "example.org/"));
@@ -81,8 +90,10 @@ TEST_F(IECookieFiles, SiteDeletionTakesTheDomainFamilyFromBothFolders) {
     EXPECT_FALSE(has("user@example[1].txt"));
     EXPECT_FALSE(has("user@forum.example[2].txt"));
     EXPECT_FALSE(has("CM89HDI5.txt"));
+    EXPECT_FALSE(has("user@example[4].txt"));
     EXPECT_TRUE(has("user@other[1].txt"));
     EXPECT_TRUE(has("QQ12ABCD.txt"));
+    EXPECT_TRUE(has("user@www[1].txt"));
     EXPECT_TRUE(has("x.txt"));  // folders are never deleted
     EXPECT_TRUE(has("user@example[3].txt"));
   }
@@ -90,7 +101,7 @@ TEST_F(IECookieFiles, SiteDeletionTakesTheDomainFamilyFromBothFolders) {
   EXPECT_EQ(ClearIECookiesOfSite("example.com"), TCookieResult::Done);
 
   EXPECT_TRUE(ClearIECookies());
-  for (const char* n : {"user@other[1].txt", "QQ12ABCD.txt"}) {
+  for (const char* n : {"user@other[1].txt", "QQ12ABCD.txt", "user@www[1].txt"}) {
     EXPECT_FALSE(In(n)) << n;
     EXPECT_FALSE(InLow(n)) << n;
   }
@@ -107,10 +118,88 @@ TEST_F(IECookieFiles, RefusedTextsDeleteNothing) {
     EXPECT_EQ(ClearFirefoxCookiesOfDomain(text), TCookieResult::Refused) << text;
   }
   for (const char* n : {"user@example[1].txt", "user@forum.example[2].txt", "user@other[1].txt",
-                        "CM89HDI5.txt", "QQ12ABCD.txt"}) {
+                        "CM89HDI5.txt", "QQ12ABCD.txt", "user@example[4].txt", "user@www[1].txt"}) {
     EXPECT_TRUE(In(n)) << n;
     EXPECT_TRUE(InLow(n)) << n;
   }
+}
+
+namespace {
+
+// The 8.3 short name the file system gave a file ("USER@E~1.TXT", under Wine "USER~GA3.TXT").
+std::string ShortName(const std::string& path) {
+  char buffer[MAX_PATH] = {};
+  const DWORD n = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+  const std::string full = (n == 0 || n >= MAX_PATH) ? std::string() : std::string(buffer, n);
+  return full.substr(full.find_last_of('\\') + 1);
+}
+
+}  // namespace
+
+// A wildcard search matches short names too, where every long-named cookie file has a "~": a
+// site word found only in them must not take the files of every site.
+TEST_F(IECookieFiles, ASiteWordFoundOnlyInShortNamesTakesNothing) {
+  PlaceFiles();
+  const std::string shortName = ShortName(folder_ + "\\user@example[1].txt");
+  const size_t tilde = shortName.find('~');
+  ASSERT_NE(tilde, std::string::npos) << "no short name: [" << shortName << "]";
+  ASSERT_GT(tilde, 0u);
+  // The tilde with its neighbours ("E~1"): in the short name, not in the long one.
+  const std::string word = shortName.substr(tilde - 1, 3);
+  ASSERT_EQ(word.size(), 3u) << shortName;
+  for (const std::string& text : {std::string("~.com"), word + ".net"}) {
+    EXPECT_EQ(ClearIECookiesOfSite(text), TCookieResult::Done) << text;
+    for (const char* n : {"user@example[1].txt", "user@forum.example[2].txt", "user@other[1].txt",
+                          "user@example[4].txt", "user@www[1].txt", "CM89HDI5.txt", "QQ12ABCD.txt"}) {
+      EXPECT_TRUE(In(n)) << text << ": " << n;
+      EXPECT_TRUE(InLow(n)) << text << ": " << n;
+    }
+  }
+  // A file whose long name holds the tilde is still the site's.
+  WriteAll(folder_ + "\\user@~[1].txt", Record("t", "other.org/"));
+  EXPECT_EQ(ClearIECookiesOfSite("~.com"), TCookieResult::Done);
+  EXPECT_FALSE(In("user@~[1].txt"));
+  EXPECT_TRUE(In("user@example[1].txt"));
+}
+
+namespace {
+
+// An entry of the WinInet cache index for a cookie file, as the platform keeps one per file.
+bool CommitIndexEntry(const std::string& url, const std::string& file) {
+  const FILETIME expires = {0xFFFFFFFFu, 0x7FFFFFFFu};
+  const FILETIME modified = {};
+  return CommitUrlCacheEntryA(url.c_str(), file.c_str(), expires, modified, COOKIE_CACHE_ENTRY, nullptr, 0,
+                              nullptr, nullptr) != FALSE;
+}
+
+bool IndexHas(const std::string& url) {
+  std::vector<char> buffer(4096);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  return GetUrlCacheEntryInfoA(url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data()), &size) ||
+         GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+}  // namespace
+
+// A file taken by its name alone may hold records of any host: its index entry goes with it all
+// the same, while the entries of files that stay are kept.
+TEST_F(IECookieFiles, IndexEntriesGoWithTheirFiles) {
+  PlaceFiles();
+  ASSERT_TRUE(CommitIndexEntry(kNameOnlyEntry, folder_ + "\\user@example[4].txt"));
+  ASSERT_TRUE(CommitIndexEntry(kKeptEntry, folder_ + "\\user@www[1].txt"));
+  ASSERT_TRUE(CommitIndexEntry(kRecordEntry, folder_ + "\\user@example[1].txt"));
+  ASSERT_TRUE(IndexHas(kNameOnlyEntry) && IndexHas(kKeptEntry) && IndexHas(kRecordEntry));
+
+  EXPECT_EQ(ClearIECookiesOfSite("www.example.com"), TCookieResult::Done);
+  EXPECT_FALSE(IndexHas(kNameOnlyEntry));
+  EXPECT_FALSE(IndexHas(kRecordEntry));
+  EXPECT_TRUE(IndexHas(kKeptEntry));
+  EXPECT_FALSE(In("user@example[4].txt"));
+  EXPECT_TRUE(In("user@www[1].txt"));
+
+  EXPECT_TRUE(ClearIECookies());
+  EXPECT_FALSE(IndexHas(kKeptEntry));
+  EXPECT_FALSE(In("user@www[1].txt"));
 }
 
 TEST_F(IECookieFiles, ABusyFileIsReportedAndTheOthersStillGo) {
@@ -311,12 +400,18 @@ TEST_F(Firefox, RememberedExistingPathWinsWithoutAWrite) {
   ASSERT_TRUE(GetSettings()->WriteString("FireFoxPath", remembered));
   SetMozilla(firefox_);
   SetWrenfield(wrenfieldFolder_);
+  // Meanwhile another copy of the program remembered another Firefox. This copy still reads
+  // its own value, and a write of that same value (which the store merges into the file as it
+  // is now) would put it back over the other copy's.
+  const std::string other = "[setting]\r\nFireFoxPath=" + wrenfield_ + "\r\n";
+  WriteAll(settingsFile_, other);
   const FILETIME before = LastWrite(settingsFile_);
   Sleep(50);
   EXPECT_EQ(FindFirefoxPath(), remembered);
   EXPECT_TRUE(IsFirefoxAvailable());
   const FILETIME after = LastWrite(settingsFile_);
   EXPECT_EQ(CompareFileTime(&before, &after), 0) << "the settings file was written";
+  EXPECT_EQ(ReadAll(settingsFile_), other);
 }
 
 TEST_F(Firefox, WrenfieldBeatsMozillaAndIsRememberedOnlyWhenItExists) {
