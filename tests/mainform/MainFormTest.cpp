@@ -13,6 +13,7 @@
 #include "components/StoredData.h"
 #include "cookies/CookieOps.h"
 #include "lang/CLBuiltInTexts.h"
+#include "lang/CLMultiLangLan.h"
 #include "support/TestSupport.h"
 #include "toolkit/Skin.h"
 #include "tools/QVTools.h"
@@ -307,6 +308,19 @@ class GermanMainWindow : public MainWindow {
   }
 };
 
+namespace {
+
+// A text of the shipped German language file, as the program reads it.
+std::string GermanText(const std::string& section, const std::string& key) {
+  TCLMultiLangLan lan;
+  lan.ReadFile(DistDir() + "langs\\Deutsch.lan");
+  std::string text;
+  lan.FindValue(section, "", key, text);
+  return text;
+}
+
+}  // namespace
+
 TEST_F(GermanMainWindow, TheChosenLanguageTranslatesTheWindowAndItsMessages) {
   // The language file is Windows-1252 text.
   EXPECT_NE(Child(window_, "&Internet-Explorer-Cookies l\xF6schen"), nullptr);
@@ -314,8 +328,11 @@ TEST_F(GermanMainWindow, TheChosenLanguageTranslatesTheWindowAndItsMessages) {
   EXPECT_NE(Child(window_, "Website-Adresse:"), nullptr);
   EXPECT_EQ(Child(window_, "&Delete Cookies"), nullptr);
   EXPECT_EQ(TextOf(window_), "Brindlewick  2.1.1.6");
+  const std::string enterDomain = GermanText("AppRes", "MSGBOX_EnterDomain");
+  ASSERT_EQ(enterDomain.rfind("Bitte geben Sie", 0), 0u) << enterDomain;
   Click("Cookies &l\xF6schen");
   std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find(enterDomain), std::string::npos) << texts;
   EXPECT_EQ(texts.find("Please enter a website address"), std::string::npos) << texts;
   EXPECT_TRUE(Has("example"));
 }
@@ -447,6 +464,87 @@ TEST_F(StubFirefoxMainWindow, BothPartsDoneReportTheSiteClearedAndFirefoxGetsThe
   EXPECT_NE(texts.find("Firefox Extension has been installed successfully"), std::string::npos) << texts;
 }
 
+// Both confirmations share one show-again number: a Yes remembered on the Internet Explorer one
+// also answers the Firefox one.
+TEST_F(StubFirefoxMainWindow, AYesRememberedOnTheIEConfirmationClearsFirefoxAtOnce) {
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  Click("Clear &Internet Explorer Cookies");
+  std::string texts = Answer("&Yes", true);
+  EXPECT_NE(texts.find("erase all cookies for Internet Explorer"), std::string::npos) << texts;
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Internet Explorer cookies cleared"), std::string::npos) << texts;
+
+  Click("Clear &Firefox Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Firefox cookies cleared"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("Are you sure"), std::string::npos) << texts;
+  EXPECT_TRUE(WaitFor([&] { return Log().find("qx.xul?clear\"") != std::string::npos; }, 10000)) << Log();
+  EXPECT_EQ(WaitDialog(1500), nullptr);
+}
+
+namespace {
+
+struct TMenuWindow {
+  DWORD pid;
+  HWND found = nullptr;
+};
+
+// The open pop-up menu of a process: menus draw themselves in a window of class "#32768".
+BOOL CALLBACK FindMenuWindow(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<TMenuWindow*>(lp);
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != f->pid || !IsWindowVisible(w) || lstrcmpA(cls, "#32768") != 0) return TRUE;
+  f->found = w;
+  return FALSE;
+}
+
+// Waits for a visible top-level window of the class; null on time-out.
+HWND WaitWindowOfClass(const char* className, DWORD timeoutMs) {
+  HWND w = nullptr;
+  WaitFor([&] {
+    w = FindWindowA(className, nullptr);
+    return w && IsWindowVisible(w);
+  }, timeoutMs);
+  return w && IsWindowVisible(w) ? w : nullptr;
+}
+
+}  // namespace
+
+// Chosen as a person does: Alt+Space opens the system menu, the item's underlined letter picks
+// it. Wine keeps a menu in the process that made it, so another process cannot read its texts;
+// the letters tell the two items apart (their captions are pinned by the stored data test).
+TEST_F(MainWindow, TheSystemMenuOpensTheUpdateAndTheAboutWindow) {
+  const DWORD pid = GetProcessId(process_);
+  auto choose = [&](char letter) {
+    PostMessageA(window_, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+    TMenuWindow menu{pid};
+    const bool open = WaitFor([&] {
+      menu.found = nullptr;
+      EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
+      return menu.found != nullptr;
+    }, 10000);
+    if (open) PostMessageA(menu.found, WM_CHAR, static_cast<WPARAM>(letter), 0);
+    return open;
+  };
+  struct TCase {
+    char letter;
+    const char* windowClass;
+  };
+  for (const TCase& c : {TCase{'u', "TfrmCLUpdateForm"}, TCase{'a', "TfrmCLAboutForm"}}) {
+    SCOPED_TRACE(c.windowClass);
+    ASSERT_TRUE(choose(c.letter)) << "no system menu";
+    HWND w = WaitWindowOfClass(c.windowClass, 15000);
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(window_)) << "not modal";
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(window_) != FALSE; }, 10000));
+  }
+}
+
 namespace {
 
 // The stored data built into the program, read from its resources.
@@ -494,4 +592,176 @@ TEST(MainWindowData, CarriesTheBuiltInTextsAndTheBuiltInSkin) {
   const TStoredValue* skin = Property(ChildNamed(root, "skCompressedStoredSkin"), "CompressedData");
   ASSERT_NE(skin, nullptr);
   EXPECT_EQ(skin->Text, TskSkin::BuiltInBytes());
+}
+
+namespace {
+
+// A stored value as comparable text: lists as (a|b), sets as [a, b], a missing value "<none>".
+std::string Rendered(const TStoredValue* v) {
+  if (!v) return "<none>";
+  auto join = [](const std::vector<std::string>& items, const char* sep) {
+    std::string out;
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? sep : "") + items[i];
+    return out;
+  };
+  switch (v->Kind) {
+    case TStoredValue::vkString:
+    case TStoredValue::vkIdent:
+      return v->Text;
+    case TStoredValue::vkInteger:
+      return std::to_string(v->Integer);
+    case TStoredValue::vkList:
+      return "(" + join(v->Items, "|") + ")";
+    case TStoredValue::vkSet:
+      return "[" + join(v->Items, ", ") + "]";
+    case TStoredValue::vkCollection:
+      return "<" + std::to_string(v->CollectionItems.size()) + " items>";
+    default:
+      return "<other>";
+  }
+}
+
+struct TStoredComponent {
+  std::string name, className, parent;
+};
+
+void Flatten(const TStoredObject& parent, std::vector<TStoredComponent>* out) {
+  for (const TStoredObject& c : parent.Children) {
+    out->push_back({c.Name, c.ClassName, parent.Name});
+    Flatten(c, out);
+  }
+}
+
+const char kHelpText[] =
+    "Enter website address such as example.com. You don't need to type the www or other perfix before the main "
+    "site address. The program will automaticlly delete all cookies for the domain included any veriation of it "
+    "(such as forum.example.com).)";
+
+}  // namespace
+
+TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
+  ASSERT_FALSE(DistDir().empty());
+  const TStoredObject root = ParseStoredText(StoredMainWindow());
+  EXPECT_EQ(root.Name, "frmMain");
+  EXPECT_EQ(root.ClassName, "TfrmMain");
+
+  std::vector<TStoredComponent> components;
+  Flatten(root, &components);
+  const std::vector<TStoredComponent> expected = {
+      {"imgTitle", "TskPngImageView", "frmMain"},
+      {"lblTitle", "TskSkinShadowLabel", "frmMain"},
+      {"pnlAll", "TskSkinExPanel", "frmMain"},
+      {"imgIE", "TskPngImageView", "pnlAll"},
+      {"btnClearIE", "TskSkinButton", "pnlAll"},
+      {"imgFF", "TskPngImageView", "pnlAll"},
+      {"btnClearFF", "TskSkinButton", "pnlAll"},
+      {"btnInstallFF", "TskSkinLinkLabel", "pnlAll"},
+      {"pnlWeb", "TskSkinExPanel", "frmMain"},
+      {"lblWebAddr", "TskSkinStdLabel", "pnlWeb"},
+      {"btnDelete", "TskSkinButton", "pnlWeb"},
+      {"edtDomain", "TskSkinEdit", "pnlWeb"},
+      {"lblDomain", "TskSkinTextLabel", "pnlWeb"},
+      {"engine1", "TCLEngine", "frmMain"},
+      {"smLanguage", "TCLMultiLang", "frmMain"},
+      {"clmltlngdt1", "TCLMultiLangData", "frmMain"},
+      {"clfrm1", "TCLForm", "frmMain"},
+      {"skResourceStrData", "TskResourceStrData", "frmMain"},
+      {"skCompressedStoredSkin", "TskCompressedStoredSkin", "frmMain"},
+      {"skSkinData", "TskSkinData", "frmMain"},
+      {"skdynmcsknfrm1", "TskDynamicSkinForm", "frmMain"},
+      {"pngStore", "TskPngImageStorage", "frmMain"},
+      {"hnt1", "TskHintWindow", "frmMain"},
+      {"pmSystem", "TskPopupMenu", "frmMain"},
+      {"mniUpdate", "TMenuItem", "pmSystem"},
+      {"mniAbout", "TMenuItem", "pmSystem"},
+  };
+  ASSERT_EQ(components.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(components[i].name, expected[i].name) << "component " << i;
+    EXPECT_EQ(components[i].className, expected[i].className) << expected[i].name;
+    EXPECT_EQ(components[i].parent, expected[i].parent) << expected[i].name;
+  }
+
+  struct TRow {
+    const char* component;  // "" for the window itself
+    const char* path;
+    std::string value;
+  };
+  const TRow rows[] = {
+      {"", "Caption", "Brindlewick"},
+      {"", "ClientWidth", "528"},
+      {"", "ClientHeight", "321"},
+      {"", "Position", "poScreenCenter"},
+      {"", "BorderStyle", "bsSingle"},
+      {"", "BorderIcons", "[biSystemMenu, biMinimize]"},
+      {"", "Font.Name", "MS Sans Serif"},
+      {"", "Font.Size", "8"},
+      {"", "OnCreate", "FormCreate"},
+      {"", "OnCloseQuery", "FormCloseQuery"},
+      // Pictures and labels take the size of what they show.
+      {"imgTitle", "Left", "16"}, {"imgTitle", "Top", "8"}, {"imgTitle", "Width", "<none>"},
+      {"imgTitle", "Height", "<none>"}, {"imgTitle", "PngImages", "pngStore"}, {"imgTitle", "ImageIndex", "0"},
+      {"lblTitle", "Left", "96"}, {"lblTitle", "Top", "24"}, {"lblTitle", "Width", "<none>"},
+      {"lblTitle", "Caption", "Brindlewick"}, {"lblTitle", "Font.Name", "Verdana"},
+      {"lblTitle", "Font.Height", "-19"}, {"lblTitle", "Font.Style", "[fsBold]"},
+      {"lblTitle", "ShadowSize", "2"}, {"lblTitle", "ShadowColor", "0"},
+      {"pnlAll", "Left", "16"}, {"pnlAll", "Top", "80"}, {"pnlAll", "Width", "496"}, {"pnlAll", "Height", "91"},
+      {"pnlAll", "TabOrder", "0"}, {"pnlAll", "Caption", "Clear All Cookies"},
+      {"imgIE", "Left", "3"}, {"imgIE", "Top", "31"}, {"imgIE", "Width", "<none>"}, {"imgIE", "ImageIndex", "1"},
+      {"imgIE", "PngImages", "pngStore"},
+      {"btnClearIE", "Left", "48"}, {"btnClearIE", "Top", "35"}, {"btnClearIE", "Width", "185"},
+      {"btnClearIE", "Height", "25"}, {"btnClearIE", "TabOrder", "0"},
+      {"btnClearIE", "Caption", "Clear &Internet Explorer Cookies"}, {"btnClearIE", "OnClick", "btnClearIEClick"},
+      {"imgFF", "Left", "267"}, {"imgFF", "Top", "31"}, {"imgFF", "Width", "<none>"}, {"imgFF", "ImageIndex", "2"},
+      {"imgFF", "PngImages", "pngStore"},
+      {"btnClearFF", "Left", "312"}, {"btnClearFF", "Top", "35"}, {"btnClearFF", "Width", "161"},
+      {"btnClearFF", "Height", "25"}, {"btnClearFF", "TabOrder", "1"},
+      {"btnClearFF", "Caption", "Clear &Firefox Cookies"}, {"btnClearFF", "OnClick", "btnClearFFClick"},
+      {"btnInstallFF", "Left", "356"}, {"btnInstallFF", "Top", "62"}, {"btnInstallFF", "Width", "121"},
+      {"btnInstallFF", "Height", "17"}, {"btnInstallFF", "TabOrder", "<none>"},
+      {"btnInstallFF", "Caption", "Install Firefox Extension"}, {"btnInstallFF", "OnClick", "btnInstallFFClick"},
+      {"pnlWeb", "Left", "16"}, {"pnlWeb", "Top", "173"}, {"pnlWeb", "Width", "497"}, {"pnlWeb", "Height", "137"},
+      {"pnlWeb", "TabOrder", "1"}, {"pnlWeb", "Caption", "Delete Website Cookies"},
+      {"lblWebAddr", "Left", "8"}, {"lblWebAddr", "Top", "32"}, {"lblWebAddr", "Width", "<none>"},
+      {"lblWebAddr", "Caption", "Website Address:"},
+      {"btnDelete", "Left", "368"}, {"btnDelete", "Top", "47"}, {"btnDelete", "Width", "105"},
+      {"btnDelete", "Height", "25"}, {"btnDelete", "TabOrder", "0"}, {"btnDelete", "Caption", "&Delete Cookies"},
+      {"btnDelete", "OnClick", "btnDeleteClick"},
+      {"edtDomain", "Left", "8"}, {"edtDomain", "Top", "48"}, {"edtDomain", "Width", "353"},
+      {"edtDomain", "Height", "18"}, {"edtDomain", "TabOrder", "1"}, {"edtDomain", "Text", "<none>"},
+      {"lblDomain", "Left", "9"}, {"lblDomain", "Top", "78"}, {"lblDomain", "Width", "470"},
+      {"lblDomain", "Height", "46"}, {"lblDomain", "Lines", std::string("(") + kHelpText + ")"},
+      {"engine1", "SkinData", "skSkinData"}, {"engine1", "LanguageData", "clmltlngdt1"},
+      {"engine1", "SettingDefault", "(Path.Skins=skins|Path.Languages=langs)"},
+      {"engine1", "ParentHWND", "0"}, {"engine1", "TitleIncludeVer", "true"}, {"engine1", "InternalMode", "false"},
+      {"smLanguage", "LanguageData", "clmltlngdt1"},
+      // Translated by the first language load, not when the window is read.
+      {"clmltlngdt1", "ExcludeEmptyProp", "true"}, {"clmltlngdt1", "ExcludeNumberEndProps", "true"},
+      {"clmltlngdt1", "AutoApply", "false"}, {"clmltlngdt1", "ExcludeWithAction", "false"},
+      {"clfrm1", "RuntimeSetSkinData", "false"}, {"clfrm1", "RuntimeSetLanguageData", "false"},
+      {"clfrm1", "RunTimeSetFormProperties", "false"},
+      {"skCompressedStoredSkin", "FileName", "Frost.skn"},
+      {"skSkinData", "CompressedStoredSkin", "skCompressedStoredSkin"},
+      {"skSkinData", "ResourceStrData", "skResourceStrData"},
+      {"skdynmcsknfrm1", "SkinData", "skSkinData"}, {"skdynmcsknfrm1", "SystemMenu", "pmSystem"},
+      {"pngStore", "PngImages", "<3 items>"},
+      {"mniUpdate", "Caption", "&Update..."}, {"mniUpdate", "OnClick", "mniUpdateClick"},
+      {"mniAbout", "Caption", "&About..."}, {"mniAbout", "OnClick", "mniAboutClick"},
+  };
+  for (const TRow& row : rows) {
+    const TStoredObject* o = *row.component ? ChildNamed(root, row.component) : &root;
+    ASSERT_NE(o, nullptr) << row.component;
+    EXPECT_EQ(Rendered(Property(o, row.path)), row.value) << (*row.component ? row.component : "frmMain") << "."
+                                                         << row.path;
+  }
+
+  const TStoredValue* pictures = Property(ChildNamed(root, "pngStore"), "PngImages");
+  ASSERT_NE(pictures, nullptr);
+  ASSERT_EQ(pictures->CollectionItems.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const auto& props = pictures->CollectionItems[i].Properties;
+    ASSERT_EQ(props.size(), 1u) << i;
+    EXPECT_EQ(props[0].Path, "Name");
+    EXPECT_EQ(Rendered(&props[0].Value), "PngImage" + std::to_string(i));
+  }
 }
