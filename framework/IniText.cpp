@@ -1,11 +1,27 @@
 #include "framework/IniText.h"
 
+#include <algorithm>
+
 namespace {
 
 char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// text[b, e) without blanks at either end.
+std::string Trimmed(const std::string& text, size_t b, size_t e) {
+  while (b < e && IsBlank(text[b])) ++b;
+  while (e > b && IsBlank(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
 std::string IndexKey(const std::string& section, const std::string& key) {
-  return LowerA(section) + '\n' + LowerA(key);
+  std::string k;
+  k.reserve(section.size() + 1 + key.size());
+  for (char c : section) k += LowerChar(c);
+  k += '\n';
+  for (char c : key) k += LowerChar(c);
+  return k;
 }
 
 }  // namespace
@@ -32,41 +48,50 @@ std::string TrimA(const std::string& s) {
 
 void TIniText::Clear() {
   sections_.clear();
+  sectionIndex_.clear();
+  index_.clear();
   indexValid_ = false;
+}
+
+size_t TIniText::SectionIndex(const std::string& name) {
+  auto found = sectionIndex_.emplace(LowerA(name), sections_.size());
+  if (found.second) sections_.push_back(Section{name, {}});
+  return found.first->second;
 }
 
 void TIniText::Parse(const std::string& text) {
   Clear();
-  Section* current = nullptr;
+  const size_t kNone = static_cast<size_t>(-1);
+  size_t current = kNone;
   size_t pos = 0;
   while (pos <= text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
-    std::string line = TrimA(text.substr(pos, end - pos));  // also drops the CR of CR LF
+    // The line's trimmed bounds (trimming also drops the CR of CR LF); only the pieces that
+    // are kept get copied.
+    size_t b = pos, e = end;
     pos = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-      std::string name = TrimA(line.substr(1, line.size() - 2));
-      current = FindSection(name);
-      if (!current) {
-        sections_.push_back(Section{name, {}});
-        current = &sections_.back();
-      }
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    if (b == e || text[b] == ';') continue;
+    if (text[b] == '[' && text[e - 1] == ']' && e - b >= 2) {
+      current = SectionIndex(Trimmed(text, b + 1, e - 1));
       continue;
     }
-    if (!current) continue;  // lines before the first section are dropped
-    size_t eq = line.find('=');
+    if (current == kNone) continue;  // lines before the first section are dropped
+    // Searched within the line only: a search on to the next "=" of the file would make a
+    // file of lines without one quadratic.
+    const size_t eq = static_cast<size_t>(std::find(text.begin() + b, text.begin() + e, '=') - text.begin());
     Line l;
-    if (eq == std::string::npos) {
+    if (eq == e) {
       l.hasName = false;
-      l.value = line;
+      l.value.assign(text, b, e - b);
     } else {
-      l.name = TrimA(line.substr(0, eq));
-      l.value = TrimA(line.substr(eq + 1));
+      l.name = Trimmed(text, b, eq);
+      l.value = Trimmed(text, eq + 1, e);
     }
-    current->lines.push_back(std::move(l));
+    sections_[current].lines.push_back(std::move(l));
   }
-  indexValid_ = false;
 }
 
 std::string TIniText::Text() const {
@@ -86,18 +111,6 @@ std::string TIniText::Text() const {
     out += "\r\n";
   }
   return out;
-}
-
-TIniText::Section* TIniText::FindSection(const std::string& name) {
-  for (Section& s : sections_)
-    if (SameTextA(s.name, name)) return &s;
-  return nullptr;
-}
-
-const TIniText::Section* TIniText::FindSection(const std::string& name) const {
-  for (const Section& s : sections_)
-    if (SameTextA(s.name, name)) return &s;
-  return nullptr;
 }
 
 void TIniText::Reindex() const {
@@ -120,19 +133,16 @@ bool TIniText::Find(const std::string& section, const std::string& key, std::str
 
 void TIniText::Set(const std::string& section, const std::string& key, const std::string& value) {
   if (!indexValid_) Reindex();
-  auto it = index_.find(IndexKey(section, key));
+  const std::string indexKey = IndexKey(section, key);
+  auto it = index_.find(indexKey);
   if (it != index_.end()) {
     sections_[it->second.first].lines[it->second.second].value = value;
     return;
   }
-  Section* s = FindSection(section);
-  if (!s) {
-    sections_.push_back(Section{section, {}});
-    s = &sections_.back();
-  }
+  const size_t si = SectionIndex(section);
   Line l;
   l.name = key;
   l.value = value;
-  s->lines.push_back(std::move(l));
-  indexValid_ = false;
+  sections_[si].lines.push_back(std::move(l));
+  index_.emplace(indexKey, std::make_pair(si, sections_[si].lines.size() - 1));
 }

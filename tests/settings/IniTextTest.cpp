@@ -1,6 +1,8 @@
 // The INI layout as read and as written, on text alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "framework/IniText.h"
 
 namespace {
@@ -78,4 +80,30 @@ TEST(IniText, OddLinesDoNotConfuseTheReader) {
   EXPECT_EQ(Get(ini, "", "k]"), "1");
   EXPECT_EQ(Get(ini, "s", "k"), "\x7f");
   EXPECT_EQ(TIniText(ini.Text()).Text(), ini.Text());
+}
+
+// A hostile file of many sections: each header finds its section through the index, so the
+// whole text parses in time proportional to its length.
+TEST(IniText, ManySectionsParseQuicklyAndRepeatedNamesStillMerge) {
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "[Section" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+  text += "[SECTION7]\nlate=1\n";
+  const auto start = std::chrono::steady_clock::now();
+  TIniText ini(text);
+  EXPECT_EQ(Get(ini, "section199999", "K"), "199999");
+  EXPECT_EQ(Get(ini, "Section7", "late"), "1");
+  ini.Set("section7", "more", "2");
+  ini.Set("Brand New", "x", "3");
+  ini.Set("brand new", "y", "4");
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_LT(ms.count(), 5000);
+  ASSERT_EQ(ini.Sections().size(), 200001u);
+  EXPECT_EQ(ini.Sections()[7].lines.size(), 3u);
+  EXPECT_EQ(ini.Sections().back().name, "Brand New");
+  EXPECT_EQ(Get(ini, "BRAND NEW", "y"), "4");
+  EXPECT_EQ(Get(ini, "section7", "more"), "2");
+  // A parse replaces everything, the section index included.
+  ini.Parse("[b]\r\nz=1\r\n");
+  ini.Set("Section7", "k", "new");
+  EXPECT_EQ(ini.Text(), "[b]\r\nz=1\r\n\r\n[Section7]\r\nk=new\r\n\r\n");
 }
