@@ -145,7 +145,7 @@ bool QV_ForceDirectories(const std::string& path) {
   return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing) {
+bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing, DWORD maxBytes) {
   text->clear();
   if (missing) *missing = false;
   // Readers share delete access so that a writer may put a new version in place meanwhile;
@@ -162,7 +162,7 @@ bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing) 
   }
   DWORD high = 0;
   DWORD low = GetFileSize(file.get(), &high);
-  if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x40000000)
+  if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > maxBytes)
     return false;
   std::string data(low, '\0');
   DWORD got = 0;

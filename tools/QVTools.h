@@ -44,9 +44,10 @@ std::string QV_GlobalObjectName(const std::string& name);
 
 // Creates a folder with all its missing parents; true when it exists afterwards.
 bool QV_ForceDirectories(const std::string& path);
-// Reads a whole file; false (and `text` empty) when it cannot be opened or read. A missing file
-// sets `*missing` when given.
-bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing = nullptr);
+// Reads a whole file; false (and `text` empty) when it cannot be opened or read, or holds more
+// than `maxBytes`. A missing file sets `*missing` when given.
+bool QV_ReadFileText(const std::string& path, std::string* text, bool* missing = nullptr,
+                     DWORD maxBytes = 0x40000000);
 // Writes the text to a temporary file beside `path`, flushes it and puts it in place in one
 // step, so that a crash or a full disk mid-save leaves the old file whole. False on failure,
 // with the old file untouched and no temporary file left behind.
