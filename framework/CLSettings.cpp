@@ -32,38 +32,105 @@ std::string FileMutexName(const std::string& path) {
   return QV_GlobalObjectName(name);
 }
 
-// Runs `change` on the file's text under its mutex and saves the result atomically.
-// A file that exists but cannot be read is never overwritten.
-template <typename Change>
-bool ModifyIniFile(const std::string& path, TIniText* ini, Change change) {
-  TKernelHandle mutex(CreateMutexA(nullptr, FALSE, FileMutexName(path).c_str()));
-  // Without a mutex (creation refused) the save still happens; it is merely not serialised.
-  // A mutex that another writer holds for far too long fails the write instead: writing
-  // unserialised could silently undo that writer's change.
-  TMutexLock lock;
-  if (mutex && !lock.Lock(mutex.get(), 15000)) {
-    change(*ini);
-    return false;
+// The settings files hold a few kilobytes. One far larger is damaged or planted, and reading and
+// parsing it whole would stall the start: it counts as unreadable, and is never overwritten.
+constexpr DWORD kMaxIniFileBytes = 4 * 1024 * 1024;
+
+// Exactly `base` + "." + a decimal process id + ".tmp", as QV_ReplaceFileText names them.
+bool IsTemporaryName(const std::string& candidate, const std::string& base) {
+  const std::string suffix = ".tmp";
+  if (candidate.size() <= base.size() + 1 + suffix.size()) return false;
+  if (!SameTextA(candidate.substr(0, base.size()), base) || candidate[base.size()] != '.') return false;
+  if (!SameTextA(candidate.substr(candidate.size() - suffix.size()), suffix)) return false;
+  const std::string digits =
+      candidate.substr(base.size() + 1, candidate.size() - base.size() - 1 - suffix.size());
+  if (digits.size() > 10) return false;
+  for (char c : digits)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// One re-read, change and save of an INI file under the file's mutex, so that writers in
+// several processes take turns and none saves over a change it has not seen.
+class TIniFileSave {
+ public:
+  enum class TLoad {
+    Fresh,    // the text now holds the file
+    Missing,  // there is no file: the text is kept as it was
+    Refused,  // the mutex stayed busy or the file could not be read: the text is kept, and
+              // nothing may be saved over a file whose content is unknown
+  };
+
+  explicit TIniFileSave(const std::string& path)
+      : path_(path), mutex_(CreateMutexA(nullptr, FALSE, FileMutexName(path).c_str())) {
+    // Without a mutex (creation refused) the save still happens, merely unserialised. A mutex
+    // that another writer holds for far too long fails the save instead: writing unserialised
+    // could silently undo that writer's change.
+    if (mutex_ && !lock_.Lock(mutex_.get(), 15000)) busy_ = true;
   }
-  std::string text;
-  bool missing = false;
-  if (QV_ReadFileText(path, &text, &missing)) {
-    ini->Parse(text);
-  } else if (!missing) {
-    change(*ini);  // keep the change for this run, but do not replace a file we could not read
-    return false;
+  TIniFileSave(const TIniFileSave&) = delete;
+  TIniFileSave& operator=(const TIniFileSave&) = delete;
+
+  TLoad Load(TIniText* ini) {
+    bool missing = false;
+    if (busy_) {
+      load_ = TLoad::Refused;
+    } else if (QV_ReadFileText(path_, &read_, &missing, kMaxIniFileBytes)) {
+      ini->Parse(read_);
+      load_ = TLoad::Fresh;
+    } else {
+      load_ = missing ? TLoad::Missing : TLoad::Refused;
+    }
+    return load_;
   }
-  change(*ini);
-  std::string updated = ini->Text();
-  // Each start records its language and skin again: a file that already says so is left as it
-  // is, which spares the start a rewrite and keeps a write of an unchanged value from failing.
-  if (!missing && updated == text) return true;
-  return QV_ReplaceFileText(path, updated);
+
+  bool Save(const TIniText& ini) {
+    if (load_ == TLoad::Refused) return false;
+    const std::string updated = ini.Text();
+    // Each start records its language and skin again: a file that already says so is left as
+    // it is, which spares the start a rewrite and keeps a write of an unchanged value from
+    // failing.
+    if (load_ == TLoad::Fresh && updated == read_) return true;
+    return QV_ReplaceFileText(path_, updated);
+  }
+
+  // Deletes the temporary files that writers killed mid-save left beside the file. Only while
+  // holding the mutex: a live writer holds it for the whole of its save, so the temporary file
+  // of a save in progress is never taken.
+  void RemoveStaleTemporaries() {
+    if (!lock_.locked()) return;
+    const size_t slash = path_.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+    const std::string name = path_.substr(folder.size());
+    WIN32_FIND_DATAA fd;
+    TFindHandle find(FindFirstFileA((path_ + ".*.tmp").c_str(), &fd));
+    if (!find) return;
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(fd.cFileName, name))
+        DeleteFileA((folder + fd.cFileName).c_str());
+    } while (FindNextFileA(find.get(), &fd));
+  }
+
+ private:
+  std::string path_;
+  TKernelHandle mutex_;
+  TMutexLock lock_;
+  bool busy_ = false;
+  TLoad load_ = TLoad::Refused;
+  std::string read_;
+};
+
+// Sets the all-users flag in "UserFlag.ini", merged with the file as it is now.
+bool SaveUserFlag(const std::string& path, TIniText* flags, const char* value) {
+  TIniFileSave save(path);
+  save.Load(flags);
+  flags->Set("Flag", "AllUsers", value);
+  return save.Save(*flags);
 }
 
 TIniText LoadIni(const std::string& path) {
   std::string text;
-  QV_ReadFileText(path, &text);
+  QV_ReadFileText(path, &text, nullptr, kMaxIniFileBytes);
   return TIniText(text);
 }
 
@@ -147,20 +214,54 @@ TCLSettings::TCLSettings(const TSettingsSources& sources) {
   dataPath_ = WithBackslash(QV_GetLongPath(dataPath_));
   const std::string file = SettingsFileName();
   if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) QV_WriteTextFile(" ", file);
-  userFile_ = LoadIni(file);
-
+  // Loading and counting the start are one turn at the file, so no other start counts in
+  // between.
+  TIniFileSave save(file);
+  save.RemoveStaleTemporaries();
+  save.Load(&userFile_);
   runTimes_ = ReadInteger("RunTimes");
-  IncrementRunTimes();
+  TChange count;
+  count.countStart = true;
+  Remember(count);
+  Apply(count, userFile_);
+  if (save.Save(userFile_)) pending_.clear();
 }
 
-void TCLSettings::IncrementRunTimes() {
+void TCLSettings::Apply(const TChange& change, TIniText& file) const {
+  if (!change.countStart) {
+    file.Set(change.section, change.key, change.value);
+    return;
+  }
   // One more than the file holds at the moment of saving, so two starts at once both count;
   // when the file has no counter yet, the layered value read at start counts.
-  ModifyIniFile(SettingsFileName(), &userFile_, [this](TIniText& f) {
-    std::string current;
-    int runs = f.Find(kSection, "RunTimes", &current) ? StrToIntDefA(current, 0) : runTimes_;
-    f.Set(kSection, "RunTimes", std::to_string(runs + 1));
-  });
+  std::string current;
+  int runs = file.Find(kSection, "RunTimes", &current) ? StrToIntDefA(current, 0) : runTimes_;
+  file.Set(kSection, "RunTimes", std::to_string(runs + 1));
+}
+
+void TCLSettings::Remember(const TChange& change) {
+  for (TChange& held : pending_)
+    if (!change.countStart && !held.countStart && SameTextA(held.section, change.section) &&
+        SameTextA(held.key, change.key)) {
+      held.value = change.value;
+      return;
+    }
+  pending_.push_back(change);
+}
+
+bool TCLSettings::Save(const TChange* change) {
+  if (change) Remember(*change);
+  TIniFileSave save(SettingsFileName());
+  // A fresh copy of the file has none of the unsaved changes yet; a kept copy already has all
+  // but the new one (applying the start count twice would count the start twice).
+  if (save.Load(&userFile_) == TIniFileSave::TLoad::Fresh) {
+    for (const TChange& held : pending_) Apply(held, userFile_);
+  } else if (change) {
+    Apply(*change, userFile_);
+  }
+  if (!save.Save(userFile_)) return false;
+  pending_.clear();
+  return true;
 }
 
 bool TCLSettings::CommonFolderWritable(const TSettingsSources& sources) const {
@@ -174,16 +275,25 @@ bool TCLSettings::DecideAllUsers(const TSettingsSources& sources) {
   QV_ForceDirectories(userPath_);
   TIniText flags = LoadIni(flagFile);
   std::string value;
+  bool decided = true;
+  bool saved = true;
   if (flags.Find("Flag", "AllUsers", &value)) {
-    if (StrToIntDefA(value, 1) != 0 && !CommonFolderWritable(sources))
-      ModifyIniFile(flagFile, &flags, [](TIniText& f) { f.Set("Flag", "AllUsers", "0"); });
+    decided = StrToIntDefA(value, 1) != 0;
+    if (decided && !CommonFolderWritable(sources)) {
+      decided = false;
+      saved = SaveUserFlag(flagFile, &flags, "0");
+    }
   } else {
-    const char* v = CommonFolderWritable(sources) ? "1" : "0";
-    ModifyIniFile(flagFile, &flags, [v](TIniText& f) { f.Set("Flag", "AllUsers", v); });
+    decided = CommonFolderWritable(sources);
+    saved = SaveUserFlag(flagFile, &flags, decided ? "1" : "0");
   }
+  // The file is read again for what another start may have decided meanwhile. When the flag
+  // could not be saved, the file does not hold this decision, and reading it back would
+  // choose the all-users folder that was just found unwritable.
   QV_ForceDirectories(userPath_);
   flags = LoadIni(flagFile);
-  return !flags.Find("Flag", "AllUsers", &value) || StrToIntDefA(value, 1) != 0;
+  if (!saved || !flags.Find("Flag", "AllUsers", &value)) return decided;
+  return StrToIntDefA(value, 1) != 0;
 }
 
 bool TCLSettings::FindInFiles(const std::string& key, std::string* value) const {
@@ -209,9 +319,11 @@ double TCLSettings::ReadFloat(const std::string& key) const {
 }
 
 bool TCLSettings::Modify(const std::string& section, const std::string& key, const std::string& value) {
-  return ModifyIniFile(SettingsFileName(), &userFile_, [&](TIniText& f) {
-    if (!key.empty()) f.Set(section, key, value);
-  });
+  TChange change;
+  change.section = section;
+  change.key = key;
+  change.value = value;
+  return Save(&change);
 }
 
 bool TCLSettings::WriteString(const std::string& key, const std::string& value) {
@@ -245,7 +357,7 @@ bool TCLSettings::WriteShowAgainResult(int id, int value) {
   return Modify(kShowAgainResultSection, std::to_string(id), std::to_string(value));
 }
 
-bool TCLSettings::UpdateFile() { return Modify(kSection, "", ""); }
+bool TCLSettings::UpdateFile() { return Save(nullptr); }
 
 int TCLSettings::InstallAgeDays() const {
   SYSTEMTIME st;

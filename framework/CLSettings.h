@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/IniText.h"
 
@@ -34,7 +35,8 @@ class TCLSettings {
   double ReadFloat(const std::string& key) const;
 
   // Writes return false when "setting.dat" could not be saved; the file then stays as it was
-  // and the store goes on working with the change held in memory.
+  // and the store goes on working with the change held in memory. Unsaved changes are kept
+  // until a save succeeds: every later write and UpdateFile tries them again.
   bool WriteString(const std::string& key, const std::string& value);
   bool WriteInteger(const std::string& key, int value);
   bool WriteBool(const std::string& key, bool value);
@@ -45,7 +47,8 @@ class TCLSettings {
   int ReadShowAgainResult(int id) const;
   bool WriteShowAgainResult(int id, int value);
 
-  // Saves "setting.dat" now, merged with what other processes wrote meanwhile.
+  // Saves "setting.dat" now (with any changes whose save failed), merged with what other
+  // processes wrote meanwhile.
   bool UpdateFile();
   int InstallAgeDays() const;
 
@@ -63,13 +66,21 @@ class TCLSettings {
   static constexpr const char* kSection = "setting";
 
  private:
+  // One change of "setting.dat": a value, or (countStart) one more start in "RunTimes".
+  struct TChange {
+    std::string section, key, value;
+    bool countStart = false;
+  };
+
   bool FindInFiles(const std::string& key, std::string* value) const;
   bool DecideAllUsers(const TSettingsSources& sources);
   bool CommonFolderWritable(const TSettingsSources& sources) const;
-  void IncrementRunTimes();
-  // Re-reads "setting.dat" under the file's mutex, applies one change (none when `key` is
-  // empty) and saves.
   bool Modify(const std::string& section, const std::string& key, const std::string& value);
+  void Apply(const TChange& change, TIniText& file) const;
+  void Remember(const TChange& change);
+  // Re-reads "setting.dat" under the file's mutex, applies every unsaved change (`change`
+  // among them, when given) and saves; the changes are forgotten once the save succeeds.
+  bool Save(const TChange* change);
 
   bool allUsers_ = false;
   TIniText constFile_;
@@ -78,6 +89,7 @@ class TCLSettings {
   std::string appPath_, dataPath_, userPath_, commonPath_;
   int runTimes_ = 0;
   std::string configFolder_;
+  std::vector<TChange> pending_;  // changes not yet in the file, in the order they were made
 };
 
 // The process-wide store, created on first use.

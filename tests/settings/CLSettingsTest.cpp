@@ -2,9 +2,11 @@
 // decision, start counting, typed values, and several processes writing at once.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "framework/CLSettings.h"
+#include "platform/Handles.h"
 #include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
 #include "tools/QVTools.h"
@@ -144,6 +146,33 @@ TEST_F(SettingsTest, AllUsersFlagIsKeptOnceDecided) {
   EXPECT_EQ(ReadAll(world.UserDir() + "UserFlag.ini"), "[Flag]\r\nAllUsers=0\r\n\r\n");
 }
 
+// "UserFlag.ini" that cannot be written: the decision just taken counts, not what the file
+// (still) says or the default for a missing key.
+TEST_F(SettingsTest, AnUnwritableFlagFileKeepsTheDecisionJustTaken) {
+  g_commonWritable = false;
+  CreateDirectoryA(world.UserDir().c_str(), nullptr);
+  // A folder where the file should be: it can be neither read nor written.
+  CreateDirectoryA((world.UserDir() + "UserFlag.ini").c_str(), nullptr);
+  {
+    TCLSettings s(world.Sources());
+    EXPECT_FALSE(s.AllUsers());
+    EXPECT_EQ(s.DataPath(), QV_GetLongPath(world.UserDir()));
+  }
+  RemoveDirectoryA((world.UserDir() + "UserFlag.ini").c_str());
+  // A read-only file that still asks for the all-users folder, which is not writable.
+  const std::string flag = world.UserDir() + "UserFlag.ini";
+  WriteAll(flag, "[Flag]\r\nAllUsers=1\r\n");
+  SetFileAttributesA(flag.c_str(), FILE_ATTRIBUTE_READONLY);
+  {
+    TCLSettings s(world.Sources());
+    EXPECT_FALSE(s.AllUsers());
+    EXPECT_EQ(s.DataPath(), QV_GetLongPath(world.UserDir()));
+  }
+  SetFileAttributesA(flag.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(flag), "[Flag]\r\nAllUsers=1\r\n");
+  EXPECT_FALSE(qmtest::Exists(world.CommonDir() + "setting.dat"));
+}
+
 TEST_F(SettingsTest, TypedValues) {
   WriteAll(world.app + "const.dat",
            "[setting]\r\nT=true\r\nTwo=2\r\nNeg=-17\r\nBig=99999999999\r\nHex=$1F\r\nF=1.5\r\nBad=1x\r\n");
@@ -203,18 +232,70 @@ TEST_F(SettingsTest, AFailedSaveIsReportedAndTheFileStaysWhole) {
   // A read-only "setting.dat" cannot be replaced.
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_FALSE(s.WriteString("New", "value"));
+  // The next write re-reads the file, which does not hold the first change.
+  EXPECT_FALSE(s.WriteShowAgain(5, false));
   EXPECT_EQ(ReadAll(file), before);
-  EXPECT_EQ(s.ReadString("New"), "value");  // the store goes on with the change in memory
+  EXPECT_EQ(s.ReadString("New"), "value");  // the store goes on with the changes in memory
+  EXPECT_FALSE(s.ReadShowAgain(5));
   SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(s.WriteString("After", "1"));
-  const std::string after = ReadAll(file);
-  EXPECT_NE(after.find("Kept=yes"), std::string::npos);
-  EXPECT_NE(after.find("After=1"), std::string::npos);
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=1\r\nKept=yes\r\nNew=value\r\nAfter=1\r\n\r\n"
+                           "[ShowAgain]\r\n5=0\r\n\r\n");
+  EXPECT_EQ(s.ReadString("New"), "value");
+  EXPECT_FALSE(s.ReadShowAgain(5));
   // No temporary files are left beside it.
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA((s.DataPath() + "*.tmp").c_str(), &fd);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(SettingsTest, UpdateFileSavesWhatAFailedWriteLeftAndThenForgetsIt) {
+  TCLSettings s(world.Sources());
+  const std::string file = s.SettingsFileName();
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(s.WriteString("Skin", "Graphite"));
+  EXPECT_FALSE(s.WriteString("Skin", "Meadow"));  // the later value of a key replaces the first
+  EXPECT_FALSE(s.UpdateFile());
+  EXPECT_EQ(s.ReadString("Skin"), "Meadow");
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(s.UpdateFile());
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=1\r\nSkin=Meadow\r\n\r\n");
+  // Once saved, the change is no longer replayed: it does not undo another store's later one.
+  TCLSettings other(world.Sources());
+  ASSERT_TRUE(other.WriteString("Skin", "Frost"));
+  EXPECT_TRUE(s.WriteString("Language", "Deutsch"));
+  EXPECT_EQ(s.ReadString("Skin"), "Frost");
+  TCLSettings third(world.Sources());
+  EXPECT_EQ(third.ReadString("Skin"), "Frost");
+  EXPECT_EQ(third.ReadString("Language"), "Deutsch");
+}
+
+// A start whose count could not be saved counts once, when the next save succeeds, whether the
+// file could not be replaced (read-only) or not even read (held open by another program).
+TEST_F(SettingsTest, AStartCountThatCouldNotBeSavedIsSavedLaterOnce) {
+  std::string file;
+  {
+    TCLSettings first(world.Sources());
+    file = first.SettingsFileName();
+  }
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  {
+    TCLSettings second(world.Sources());
+    EXPECT_EQ(second.RunTimes(), 1);
+    EXPECT_FALSE(second.WriteString("A", "1"));
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(second.WriteString("B", "2"));
+    EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=2\r\nA=1\r\nB=2\r\n\r\n");
+  }
+  HANDLE locked = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  TCLSettings third(world.Sources());
+  EXPECT_FALSE(third.WriteString("C", "3"));
+  EXPECT_FALSE(third.WriteString("D", "4"));
+  CloseHandle(locked);
+  EXPECT_TRUE(third.UpdateFile());
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=3\r\nA=1\r\nB=2\r\nC=3\r\nD=4\r\n\r\n");
 }
 
 // Writing the value the file already holds changes nothing on disk: even a read-only file
@@ -245,6 +326,61 @@ TEST_F(SettingsTest, AnUnreadableSettingsFileIsNeverOverwritten) {
   EXPECT_FALSE(s.WriteString("Other", "x"));
   CloseHandle(locked);
   EXPECT_EQ(ReadAll(file), before);
+}
+
+// A damaged or planted "setting.dat" far beyond any real one: the start neither stalls nor
+// replaces it, and the store works on from the other layers.
+TEST_F(SettingsTest, AHugeSettingsFileCountsAsUnreadable) {
+  std::string file;
+  {
+    TCLSettings first(world.Sources());
+    file = first.SettingsFileName();
+  }
+  {
+    std::string block = "[setting]\r\nRunTimes=7\r\n";
+    while (block.size() < (1u << 20)) block += "Filler" + std::to_string(block.size()) + "=xxxxxxxxxxxxxxxx\r\n";
+    block.resize(1u << 20);
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    for (int i = 0; i < 64; ++i) WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &written, nullptr);
+    CloseHandle(h);
+  }
+  WriteAll(world.app + "const.dat", "[setting]\r\nApp.Name=Layered\r\n");
+  const std::string head = ReadAll(file).substr(0, 4096);
+  const DWORD start = GetTickCount();
+  TCLSettings s(world.Sources());
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_EQ(s.RunTimes(), 0) << "nothing of the file is read";
+  EXPECT_EQ(s.ReadString("App.Name"), "Layered");
+  EXPECT_FALSE(s.WriteString("Language", "Deutsch"));
+  EXPECT_EQ(s.ReadString("Language"), "Deutsch");
+  EXPECT_FALSE(s.UpdateFile());
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 64u << 20);
+  EXPECT_EQ(data.nFileSizeHigh, 0u);
+  EXPECT_EQ(ReadAll(file).substr(0, 4096), head);
+}
+
+TEST_F(SettingsTest, AFileOfManySectionsLoadsQuickly) {
+  std::string file;
+  {
+    TCLSettings first(world.Sources());
+    file = first.SettingsFileName();
+  }
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "[s" + std::to_string(i) + "]\r\nk=1\r\n\r\n";
+  text += "[setting]\r\nRunTimes=5\r\n\r\n";
+  WriteAll(file, text);
+  const DWORD start = GetTickCount();
+  TCLSettings s(world.Sources());
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_EQ(s.RunTimes(), 5);
+  // Every section is kept, in its place.
+  std::string expected = text;
+  expected.replace(expected.size() - 5, 1, "6");
+  EXPECT_EQ(ReadAll(file), expected);
 }
 
 TEST_F(SettingsTest, ASaveWaitsBrieflyForAReaderThatHoldsTheFile) {
@@ -304,10 +440,16 @@ QM_CHILD(write_keys) {
   return 0;
 }
 
+// Writes without end; signals the named event once its first write is saved.
 QM_CHILD(write_forever) {
   TCLSettings s(SourcesFromArg(args.at(0)));
+  TKernelHandle saved(OpenEventA(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
   const std::string big(2000, 'x');
-  for (unsigned i = 0;; ++i) s.WriteString("Key" + std::to_string(i % 50), big + std::to_string(i));
+  for (unsigned i = 0;; ++i)
+    if (s.WriteString("Key" + std::to_string(i % 50), big + std::to_string(i)) && saved) {
+      SetEvent(saved.get());
+      saved.reset();
+    }
 }
 
 TEST_F(SettingsTest, TwoProcessesWriting200KeysEachLoseNothing) {
@@ -333,10 +475,17 @@ TEST_F(SettingsTest, AWriterKilledMidSaveLeavesAWholeFile) {
     ASSERT_TRUE(create.WriteString("Sentinel", "here"));
     dataPath = create.DataPath();
   }
+  const std::string big(2000, 'x');
+  srand(GetTickCount());
   for (int round = 0; round < 4; ++round) {
-    HANDLE w = qmtest::StartChild("write_forever", {SettingsArgs(world)});
+    const std::string eventName = "qm-settings-saved-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                  std::to_string(round);
+    TKernelHandle saved(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+    HANDLE w = qmtest::StartChild("write_forever", {SettingsArgs(world), eventName});
     ASSERT_NE(w, nullptr);
-    Sleep(700 + 173 * round);
+    // Killed only once it has saved: a child killed before its first save proves nothing.
+    EXPECT_EQ(WaitForSingleObject(saved.get(), 60000), WAIT_OBJECT_0) << "round " << round;
+    Sleep(rand() % 300);
     TerminateProcess(w, 9);
     WaitForSingleObject(w, 10000);
     CloseHandle(w);
@@ -345,8 +494,34 @@ TEST_F(SettingsTest, AWriterKilledMidSaveLeavesAWholeFile) {
     std::string v;
     ASSERT_TRUE(ini.Find("setting", "Sentinel", &v)) << "round " << round;
     EXPECT_EQ(v, "here");
+    ASSERT_TRUE(ini.Find("setting", "Key0", &v)) << "the child's first write, round " << round;
+    for (int k = 0; k < 50; ++k)
+      if (ini.Find("setting", "Key" + std::to_string(k), &v)) {
+        EXPECT_EQ(v.compare(0, big.size(), big), 0) << "Key" << k;
+        EXPECT_EQ(static_cast<int>(std::atoi(v.c_str() + big.size()) % 50), k) << v.substr(big.size());
+      }
     EXPECT_EQ(TIniText(text).Text(), text) << "the file ends mid-line";
   }
+  // The next start clears away what a killed save left, and only that.
+  const char* stale[] = {"setting.dat.4242.tmp", "SETTING.DAT.17.TMP"};
+  const char* others[] = {"setting.dat.abc.tmp", "setting.dat..tmp", "setting.dat.12.tmp.bak",
+                          "other.dat.12.tmp", "setting.dat.12345678901.tmp", "xsetting.dat.12.tmp"};
+  for (const char* name : stale) WriteAll(dataPath + name, "[setting]\r\nHalf=");
+  for (const char* name : others) WriteAll(dataPath + name, "not ours");
+  TCLSettings next(world.Sources());
+  for (const char* name : stale) EXPECT_FALSE(qmtest::Exists(dataPath + name)) << name;
+  for (const char* name : others) EXPECT_TRUE(qmtest::Exists(dataPath + name)) << name;
+  // Nor is any temporary file of the killed child left (the folder holds only the decoys).
+  WIN32_FIND_DATAA fd;
+  TFindHandle find(FindFirstFileA((dataPath + "*.tmp").c_str(), &fd));
+  std::set<std::string> found;
+  if (find) {
+    do {
+      found.insert(fd.cFileName);
+    } while (FindNextFileA(find.get(), &fd));
+  }
+  EXPECT_EQ(found, (std::set<std::string>{"setting.dat.abc.tmp", "setting.dat..tmp", "other.dat.12.tmp",
+                                          "setting.dat.12345678901.tmp", "xsetting.dat.12.tmp"}));
 }
 
 // The real places: the prefix's "AppData" shell folder and a config folder named after the
