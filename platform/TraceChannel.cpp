@@ -110,9 +110,8 @@ bool TTraceMapFileChannel::EnsureOpenLocked() {
   }
   UpdateFlushEventLocked();
   // The header's sizes come from the other process: they count only as far as the bytes that
-  // are really mapped here.
-  MEMORY_BASIC_INFORMATION info = {};
-  size_t viewSize = VirtualQuery(view_.get(), &info, sizeof info) ? info.RegionSize : 0;
+  // are really usable here.
+  const size_t viewSize = TraceUsableViewBytes(view_.get());
   TTraceGeometry geometry;
   if (!TraceCheckHeader(static_cast<const uint8_t*>(view_.get()), viewSize, &geometry)) {
     CloseLocked();
@@ -206,6 +205,15 @@ void TTraceMapFileChannel::Send(const void* record, uint32_t size) {
     return;
   }
   if (WaitForViewer && flushEvent_) WaitForSingleObject(flushEvent_.get(), kFlushWaitMs);
+}
+
+size_t TraceUsableViewBytes(const void* view) {
+  MEMORY_BASIC_INFORMATION info = {};
+  if (!view || VirtualQuery(view, &info, sizeof info) != sizeof info) return 0;
+  // PAGE_GUARD would fault on first touch as well, so it counts as unusable.
+  if (info.State != MEM_COMMIT || (info.Protect & (0xFF | PAGE_GUARD)) != PAGE_READWRITE) return 0;
+  const size_t skipped = static_cast<const uint8_t*>(view) - static_cast<const uint8_t*>(info.BaseAddress);
+  return info.RegionSize > skipped ? info.RegionSize - skipped : 0;
 }
 
 // --- TTracer --------------------------------------------------------------------------------------

@@ -132,6 +132,12 @@ class TTracer {
   std::unordered_map<DWORD, int> threads_;
 };
 
+// How many bytes from the start of a mapped view may be read and written: the size of the
+// committed read-write region there, 0 for anything else. The other side creates the mapping,
+// and one made with SEC_RESERVE and never committed maps pages whose first read is an access
+// violation, whatever the header would claim.
+size_t TraceUsableViewBytes(const void* view);
+
 // The process-wide debugger, created on first use.
 TTracer* GetDebugger();
 // Frees the process-wide debugger (at program end); the next GetDebugger creates a new one.

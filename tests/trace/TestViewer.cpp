@@ -28,6 +28,27 @@ TTestViewer::TTestViewer(uint32_t queueSize, uint32_t queueOffset, uint32_t mapE
   stop_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
 
+TReservedMapping::TReservedMapping(TKind kind) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, kSize,
+                                      QV_GlobalObjectName("TraceViewerMap").c_str()));
+    if (mapping_ && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    mapping_.reset();
+    Sleep(100);
+  }
+  if (!mapping_) return;
+  queueEvent_.reset(CreateEventA(nullptr, FALSE, FALSE, QV_GlobalObjectName("TraceViewerQueueEvent").c_str()));
+  mutex_.reset(CreateMutexA(nullptr, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str()));
+  if (!queueEvent_ || !mutex_) return;
+  if (kind != TKind::Bare) {
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view_) return;
+    if (kind == TKind::HeaderCommitted && !VirtualAlloc(view_.get(), 4096, MEM_COMMIT, PAGE_READWRITE)) return;
+    TraceInitHeader(static_cast<uint8_t*>(view_.get()), kSize, 64);
+  }
+  ok_ = true;
+}
+
 TTestViewer::~TTestViewer() { StopDraining(); }
 
 bool TTestViewer::GuardIntact() {

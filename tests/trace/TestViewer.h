@@ -51,5 +51,31 @@ class TTestViewer {
   std::vector<TTraceRecord> collected_;
 };
 
+// The viewer's objects as a hostile process may leave them: the mapping created with SEC_RESERVE
+// and not committed, beside the queue event and mutex. On Windows any touch of its reserved
+// pages is an access violation. Wine lets them be read and written (and shares what is
+// written), so the fault cannot show as a crash here; a sound header written into them shows
+// instead whether a side uses pages that are not committed.
+class TReservedMapping {
+ public:
+  enum class TKind {
+    Bare,             // nothing committed, nothing written
+    SignedReserved,   // nothing committed, a sound header written into the reserved pages
+    HeaderCommitted,  // the first page committed with a sound header whose map size reaches
+                      // into the pages still reserved
+  };
+  explicit TReservedMapping(TKind kind);
+  TReservedMapping(const TReservedMapping&) = delete;
+  TReservedMapping& operator=(const TReservedMapping&) = delete;
+  bool Ok() const { return ok_; }
+
+  static constexpr uint32_t kSize = 64 + 64 * 1024;
+
+ private:
+  bool ok_ = false;
+  TKernelHandle mapping_, queueEvent_, mutex_;
+  TMappedView view_;
+};
+
 // Records of one process only: tracers of other test programs may reach the same queue.
 std::vector<TTraceRecord> OfProcess(const std::vector<TTraceRecord>& records, DWORD pid);

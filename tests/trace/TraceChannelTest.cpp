@@ -240,6 +240,23 @@ TEST(TraceChannel, HostileHeaderClosesTheChannel) {
   EXPECT_EQ(Texts(OwnRecords(viewer)), std::vector<std::string>{"accepted"});
 }
 
+// Another process may create the viewer's mapping reserved and never committed, or commit only
+// the header's page: the tracing process uses nothing beyond what is committed, closes its
+// channel and goes on.
+TEST(TraceChannel, AReservedMappingClosesTheChannel) {
+  using TKind = TReservedMapping::TKind;
+  for (TKind kind : {TKind::Bare, TKind::SignedReserved, TKind::HeaderCommitted}) {
+    TReservedMapping reserved(kind);
+    ASSERT_TRUE(reserved.Ok());
+    EXPECT_EQ(qmtest::RunChild("trace_lines", {"3"}, 30000), 0) << "kind " << static_cast<int>(kind);
+  }
+  TTestViewer viewer;
+  ASSERT_TRUE(viewer.Ok());
+  auto tracer = MakeTracer();
+  tracer->Trace("committed again");
+  EXPECT_EQ(Texts(OwnRecords(viewer)), std::vector<std::string>{"committed again"});
+}
+
 // A viewer that keeps writing random values into the header and the queue while another process
 // traces: the tracing process neither crashes nor hangs, and once the header is sound again a
 // new line gets through.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
 namespace {
@@ -25,8 +26,13 @@ bool TViewerHost::Create(std::string* error) {
     *error = "cannot map the shared memory";
     return false;
   }
-  MEMORY_BASIC_INFORMATION info = {};
-  size_t viewSize = VirtualQuery(view_.get(), &info, sizeof info) ? info.RegionSize : 0;
+  // A mapping that another process created may be reserved and never committed; touching
+  // its header would end the viewer with an access violation.
+  const size_t viewSize = TraceUsableViewBytes(view_.get());
+  if (viewSize < kTraceHeaderSize) {
+    *error = "the shared memory exists and cannot be used";
+    return false;
+  }
   queueMutex_.reset(CreateMutexA(nullptr, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str()));
   queueEvent_.reset(CreateEventA(nullptr, FALSE, FALSE, QV_GlobalObjectName("TraceViewerQueueEvent").c_str()));
   flushEvent_.reset(CreateEventA(nullptr, FALSE, FALSE, QV_GlobalObjectName("TraceViewerFlushEvent").c_str()));
