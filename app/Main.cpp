@@ -4,8 +4,14 @@
 #include "app/CLMain.h"
 #include "cookies/uMainForm.h"
 #include "framework/CLEngineWindows.h"
+#include "platform/TraceChannel.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   UseFrameworkWindows();  // the engine's About and Update commands open the framework's windows
-  return RunApplication(&frmMain);
+  // The debugger outlives the run procedure, which switches it and traces through it, and goes
+  // with the program, closing its handles to the viewer's objects.
+  GetDebugger();
+  const int exitCode = RunApplication(&frmMain);
+  FreeDebugger();
+  return exitCode;
 }
