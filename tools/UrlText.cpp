@@ -33,17 +33,19 @@ bool PassesUnencoded(unsigned char c) {
   }
 }
 
-// A decimal integer as the version pieces are read: optional sign, digits only, at most nine of
-// them (larger values are no number); anything else reads as 0.
+// A decimal integer as the version pieces are read: optional sign, digits only, within the
+// 32-bit signed range (ten digits such as 1000000001 included); anything else reads as 0.
 int64_t DecimalOrZero(const std::string& s) {
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  if (i == s.size() || s.size() - i > 9) return 0;
+  if (i == s.size()) return 0;
+  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
   int64_t v = 0;
   for (; i < s.size(); ++i) {
     if (s[i] < '0' || s[i] > '9') return 0;
     v = v * 10 + (s[i] - '0');
+    if (v > limit) return 0;
   }
   return negative ? -v : v;
 }
@@ -234,10 +236,15 @@ std::string EscapeForCommandLine(const std::string& url) {
 
 std::string BrowserCommandLine(const std::string& command, const std::string& url) {
   if (command.find("%1") == std::string::npos) return command + "  \"" + url + "\"";
+  // A bare %1 would split an address with blanks into several browser arguments: where the
+  // registered command does not quote it, the address brings its own quotes.
+  const std::string quoted = "\"" + url + "\"";
   std::string out;
+  bool insideQuotes = false;
   for (size_t i = 0; i < command.size(); ++i) {
+    if (command[i] == '"') insideQuotes = !insideQuotes;
     if (command[i] == '%' && i + 1 < command.size() && command[i + 1] == '1') {
-      out += url;
+      out += insideQuotes ? url : quoted;
       ++i;
     } else {
       out.push_back(command[i]);

@@ -18,7 +18,8 @@ bool UrlDecode(const std::string& text, std::string* out);
 // Every byte as two upper-case hexadecimal digits, high half first.
 std::string HexEncode(const std::string& text);
 // "a.b.c.d" (anything after the first blank ignored) packed as a<<24 | b<<16 | c<<8 | d, each
-// piece kept to eight bits; 0 unless there are exactly four pieces.
+// piece kept to eight bits; 0 unless there are exactly four pieces. A piece is read as a 32-bit
+// signed decimal, 0 when it is not one.
 uint32_t VersionToInt(const std::string& text);
 // Joins an address and a query with "?" or "&" as the address needs.
 std::string AppendQuery(const std::string& address, const std::string& query);
@@ -54,8 +55,8 @@ void SplitDownloadAddress(const std::string& url, std::string* server, std::stri
 // become "%XX", so the address can neither end its quoted argument nor add lines or arguments.
 std::string EscapeForCommandLine(const std::string& url);
 // The browser command line for `url` (already escaped): every "%1" of the registered command is
-// replaced by it in one pass, or, without "%1", two blanks and the address in double quotes are
-// appended.
+// replaced by it in one pass, in double quotes of its own where the command does not already
+// quote that "%1"; without "%1", two blanks and the address in double quotes are appended.
 std::string BrowserCommandLine(const std::string& command, const std::string& url);
 
 // Everything the installation query describes, gathered by the caller.

@@ -1,5 +1,6 @@
 // QV_OpenURL with a stub browser of this test program registered as the HTTP open command, and
-// with no command registered at all.
+// with no command registered at all, where the shell opens the address through the scheme's
+// own command.
 #include <gtest/gtest.h>
 
 #include "platform/Handles.h"
@@ -81,13 +82,63 @@ TEST(OpenUrl, StartsTheRegisteredBrowserWithTheAddressAsOneSafeArgument) {
   EXPECT_FALSE(QV_OpenURL(nullptr, "http://example.com/"));
 }
 
-TEST(OpenUrl, WithoutARegisteredBrowserFallsBackToTheShell) {
+TEST(OpenUrl, AnUnquotedPlaceholderStillGivesTheBrowserOneArgument) {
+  qmtest::TScratchDir dir("openurlbare");
+  TBrowserCommand command;
+  const std::string out = dir / "bare.txt";
+  // Registered commands often leave %1 bare; a pushed address may hold blanks.
+  command.Set("\"" + ExePath() + "\" --qm-child=browser \"" + out + "\" %1");
+  EXPECT_TRUE(QV_OpenURL(nullptr, "http://example.com/a page?q=two words"));
+  EXPECT_EQ(WaitForFile(out), "1\nhttp://example.com/a page?q=two words\n");
+}
+
+// A scheme of the test's own whose open command is the stub browser, so that the shell's open
+// verb can be seen to reach it.
+class TTestScheme {
+ public:
+  explicit TTestScheme(const std::string& command) {
+    Remove();
+    HKEY raw = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kScheme, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    TRegKey scheme(raw);
+    SetString(scheme.get(), "", "URL:Quillmoor test");
+    SetString(scheme.get(), "URL Protocol", "");
+    raw = nullptr;
+    if (RegCreateKeyExA(scheme.get(), "shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+                        nullptr) != ERROR_SUCCESS)
+      return;
+    TRegKey open(raw);
+    ok_ = SetString(open.get(), "", command);
+  }
+  ~TTestScheme() { Remove(); }
+  bool Ok() const { return ok_; }
+  static constexpr const char* kScheme = "qm-test-scheme";
+
+ private:
+  static bool SetString(HKEY key, const char* name, const std::string& value) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  }
+  static void Remove() {
+    for (const char* sub : {"shell\\open\\command", "shell\\open", "shell", ""})
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(kScheme) + (*sub ? "\\" : "") + sub).c_str());
+  }
+  bool ok_ = false;
+};
+
+TEST(OpenUrl, WithoutARegisteredBrowserTheShellOpensTheAddress) {
+  qmtest::TScratchDir dir("openurlshell");
   TBrowserCommand command;
   command.Remove();
   std::string value;
   ASSERT_FALSE(TBrowserCommand::ReadDefault(&value));
-  // The shell's open verb is tried; its outcome is not reported.
-  EXPECT_TRUE(QV_OpenURL(nullptr, "qm-no-such-scheme-handler:nothing"));
+  const std::string out = dir / "shell.txt";
+  TTestScheme scheme("\"" + ExePath() + "\" --qm-child=browser \"" + out + "\" \"%1\"");
+  ASSERT_TRUE(scheme.Ok());
+  EXPECT_TRUE(QV_OpenURL(nullptr, "qm-test-scheme:page?x=1"));
+  EXPECT_EQ(WaitForFile(out), "1\nqm-test-scheme:page?x=1\n");
 }
 
 }  // namespace

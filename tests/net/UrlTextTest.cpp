@@ -54,6 +54,13 @@ TEST(UrlText, VersionToIntTable) {
       {"1..2.3", 0x01000203u},
       {"-1.0.0.0", 0xFF000000u},
       {"99999999999.1.1.1", 0x00010101u},  // not a number: 0
+      // Ten digits within 32 bits are a number: only the low eight bits of each piece count.
+      {"1000000001.2.3.4", 0x01020304u},
+      {"1.2.3.1000000260", 0x01020304u},
+      {"2147483647.0.0.0", 0xFF000000u},
+      {"2147483648.1.1.1", 0x00010101u},  // past 32 bits: not a number
+      {"-2147483647.0.0.0", 0x01000000u},
+      {"00000000001.0.0.0", 0x01000000u},  // leading zeros do not make a number too long
   };
   for (const Case& c : cases) EXPECT_EQ(VersionToInt(c.text), c.want) << c.text;
   EXPECT_EQ(QV_VersionToInt("255.0.0.1"), static_cast<int32_t>(0xFF000001u));
@@ -117,10 +124,14 @@ TEST(UrlText, BrowserCommandLineCannotBeBrokenOutOf) {
             "http://h/a%22 --evil %22b%0D%0Ac%7F%09");
   EXPECT_EQ(EscapeForCommandLine("http://h/%41?a=b c"), "http://h/%41?a=b c");
   EXPECT_EQ(BrowserCommandLine("\"C:\\b.exe\" -url \"%1\"", "http://h/"), "\"C:\\b.exe\" -url \"http://h/\"");
-  EXPECT_EQ(BrowserCommandLine("b.exe %1 %1", "u"), "b.exe u u");
+  // A bare "%1" gets quotes of its own, so that an address with blanks stays one argument.
+  EXPECT_EQ(BrowserCommandLine("b.exe %1 %1", "http://h/a b"), "b.exe \"http://h/a b\" \"http://h/a b\"");
+  EXPECT_EQ(BrowserCommandLine("\"C:\\P F\\b.exe\" -nohome %1", "u"), "\"C:\\P F\\b.exe\" -nohome \"u\"");
+  EXPECT_EQ(BrowserCommandLine("b.exe \"-url=%1\" %1", "u"), "b.exe \"-url=u\" \"u\"");
   EXPECT_EQ(BrowserCommandLine("b.exe", "http://h/"), "b.exe  \"http://h/\"");
   // A "%1" inside the address is not replaced again.
   EXPECT_EQ(BrowserCommandLine("b.exe \"%1\"", "http://h/%1"), "b.exe \"http://h/%1\"");
+  EXPECT_EQ(BrowserCommandLine("b.exe %1", "http://h/%1"), "b.exe \"http://h/%1\"");
 }
 
 TEST(UrlText, ReplaceAndVisibleText) {
