@@ -87,6 +87,30 @@ bool ParseContentLength(const char* text, int32_t* value) {
 
 constexpr size_t kFileWriteBlock = 64 * 1024;
 
+// Puts a copy of `source` in place of `target` in one step. A copy straight onto the target
+// truncates it first, so a copy that fails part-way (a full disk, a removed medium) would leave
+// a cut-off target. The copy goes to a new name in the target's own folder instead, where a
+// rename replaces the target at once (the system's temporary folder may be another volume).
+bool ReplaceWithCopy(const std::string& source, const std::string& target) {
+  const size_t slash = target.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "sg%X.part", NextRandom() % 0xFFFFF);
+    const std::string beside = folder + name;
+    if (!CopyFileA(source.c_str(), beside.c_str(), TRUE)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;  // not ours: another name
+      DeleteFileA(beside.c_str());  // a copy that failed part-way leaves its beginning
+      return false;
+    }
+    if (MoveFileExA(beside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileA(beside.c_str());
+    return false;
+  }
+  return false;
+}
+
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
 }  // namespace
@@ -284,7 +308,7 @@ bool TSingleDownloaderThread::FinishFile(const std::string& temp, bool success) 
   const std::string& target = request_.FileName;
   size_t slash = target.find_last_of("\\/");
   if (slash != std::string::npos && slash > 0) QV_ForceDirectories(target.substr(0, slash));
-  return CopyFileA(temp.c_str(), target.c_str(), FALSE) != FALSE;
+  return ReplaceWithCopy(temp, target);
 }
 
 // --- The component ------------------------------------------------------------------------------

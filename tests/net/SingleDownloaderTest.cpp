@@ -34,6 +34,20 @@ void Pump(DWORD ms) {
   WaitFor([] { return false; }, ms);
 }
 
+// The names of the files (not folders) in `folder` (with trailing backslash), sorted.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
@@ -256,6 +270,8 @@ TEST_F(SingleDownloaderTest, BodyWithAndWithoutContentLengthArrivesWhole) {
   EXPECT_TRUE(qmtest::ReadAll(target) == data);
   EXPECT_EQ(r.errors, 0);
   EXPECT_EQ(TempFiles(), 0);
+  // The copy that replaced the old file was made beside it and left no trace there.
+  EXPECT_EQ(FilesIn(dir / "sub\\deeper\\"), std::vector<std::string>{"file.bin"});
 }
 
 TEST_F(SingleDownloaderTest, BinaryDataRefusesAnAnswerWithoutLength) {
@@ -654,3 +670,27 @@ TEST_F(SingleDownloaderTest, PublishedPropertiesInDeclaredOrderWithDefaults) {
 }
 
 }  // namespace
+
+// A download onto a full disk (run by full-disk-download.sh with a 64 KiB drive as the argument):
+// the copy onto the target cannot be completed, so the download fails, and the file that was
+// there before is still whole, with nothing left beside it. Exit code 0 when all holds.
+QM_CHILD(full_disk_download) {
+  const std::string root = args.at(0);  // e.g. "R:\\"
+  THttpTestServer server(24);
+  if (!server.Listening()) return 2;
+  const std::string body = Pattern(256 * 1024);  // four times the drive
+  server.SetHandler([&](THttpConnection& c, const std::string&, const std::string&) { THttpTestServer::Ok(c, body); });
+  const std::string target = root + "banner.htm";
+  const std::string before = "good old content";
+  qmtest::WriteAll(target, before);
+  if (qmtest::ReadAll(target) != before) return 3;
+  TRecorder r;
+  r.dl->URL = "http://" + server.Host() + "/big";
+  r.dl->FileName = target;
+  r.dl->DownloadToFile();
+  if (!r.WaitEvents(1, 30000)) return 4;
+  if (r.errors != 1) return 5;                        // reported as the failure it is
+  if (qmtest::ReadAll(target) != before) return 6;    // the old file, whole
+  if (FilesIn(root) != std::vector<std::string>{"banner.htm"}) return 7;  // no partial copy left
+  return 0;
+}
