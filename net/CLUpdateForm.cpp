@@ -110,6 +110,13 @@ std::string TextOr(const std::string& text, const std::string& fallback) {
   return text.empty() ? fallback : text;
 }
 
+// Writes the settings an answer pushed and saves the user's settings file. Each write of the
+// store re-reads and rewrites the whole file, so every key is written once, with its last value.
+void StorePushedSettings(TCLSettings* settings, const std::vector<std::pair<std::string, std::string>>& pushed) {
+  for (const auto& kv : updatetext::MergePushes(pushed)) settings->WriteString(kv.first, kv.second);
+  settings->UpdateFile();
+}
+
 }  // namespace
 
 QM_REGISTER_CLASS(TfrmCLUpdateForm, b) {
@@ -198,7 +205,8 @@ void TfrmCLUpdateForm::PostResult(const std::string& info, const std::string& pa
 }
 
 void TfrmCLUpdateForm::sdDownloadDoneString(TObject*, const std::string& result) {
-  TraceTagged("Update Net : " + result, kTag);
+  // A trace line holds a few kilobytes; an answer may hold megabytes.
+  TraceTagged("Update Net : " + result.substr(0, TTracer::kMaxText), kTag);
   TCLSettings* settings = GetSettings();
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -216,10 +224,11 @@ void TfrmCLUpdateForm::sdDownloadDoneString(TObject*, const std::string& result)
   const updatetext::TAnswerOutcome out = updatetext::ProcessAnswer(result, in);
 
   for (const std::string& refused : out.Refused) TraceTagged("Update refused : " + refused, kTag);
-  if (out.MagicMatched) {
-    for (const auto& kv : out.Settings) settings->WriteString(kv.first, kv.second);
-    settings->UpdateFile();
-  }
+  if (out.PushesDropped > 0)
+    TraceTagged("Update refused : " + std::to_string(out.PushesDropped) + " pushed lines past the first " +
+                    std::to_string(updatetext::kMaxPushedLines),
+                kTag);
+  if (out.MagicMatched) StorePushedSettings(settings, out.Settings);
   checking_ = false;
   switch (out.Show) {
     case updatetext::kShowNewVersion: PostResult(out.Info, out.Page); break;

@@ -1,6 +1,8 @@
 #include "net/UpdateAnswer.h"
 
+#include <algorithm>
 #include <climits>
+#include <string_view>
 
 #include "tools/UrlText.h"
 
@@ -15,19 +17,73 @@ const char kBannerPrefix[] = "Banner.";
 const char kModifyPrefix[] = "__MODIFY__.";
 const size_t kModifyPrefixLength = sizeof(kModifyPrefix) - 1;  // 11
 
-struct TNamedLine {
-  std::string Name, Value;
+// Calls `visit(line)` for every line of `text` (split at CR, LF or CR LF) without copying it: an
+// answer may hold a million lines.
+template <typename Visit>
+void ForEachLine(const std::string& text, Visit visit) {
+  const std::string_view all(text);
+  size_t start = 0;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i] != '\r' && all[i] != '\n') continue;
+    visit(all.substr(start, i - start));
+    if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < all.size()) visit(all.substr(start));
+}
+
+// The name and value of a line; false for a line without "=".
+bool SplitLine(std::string_view line, std::string_view* name, std::string_view* value) {
+  const size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return false;
+  *name = line.substr(0, eq);
+  *value = line.substr(eq + 1);
+  return true;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The line-walking forms of the case-insensitive tests, free of copies.
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+bool HasPrefixNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The first value of each fixed key (letter case aside).
+struct TFixedKeys {
+  std::string MagicWord, Result, Info, Page;
 };
 
-// The value of the first line named `name` (letter case aside); empty when there is none.
-std::string FirstValue(const std::vector<TNamedLine>& lines, const char* name, bool* found = nullptr) {
-  for (const TNamedLine& l : lines)
-    if (SameTextNoCase(l.Name, name)) {
-      if (found) *found = true;
-      return l.Value;
-    }
-  if (found) *found = false;
-  return std::string();
+TFixedKeys FindFixedKeys(const std::string& answer) {
+  TFixedKeys keys;
+  bool magic = false, result = false, info = false, page = false;
+  ForEachLine(answer, [&](std::string_view line) {
+    std::string_view name, value;
+    if (!SplitLine(line, &name, &value)) return;
+    auto takeFirst = [&](const char* key, bool* seen, std::string* into) {
+      if (*seen || !EqualsNoCase(name, key)) return;
+      *seen = true;
+      *into = std::string(value);
+    };
+    takeFirst("magicword", &magic, &keys.MagicWord);
+    takeFirst("Result", &result, &keys.Result);
+    takeFirst("info", &info, &keys.Info);
+    takeFirst("page", &page, &keys.Page);
+  });
+  return keys;
+}
+
+// A refused line as traced: long keys and values are cut, so that one line cannot flood the trace.
+std::string RefusalText(std::string_view name, std::string_view value, const char* reason) {
+  const size_t kShown = 160;
+  std::string line = std::string(name.substr(0, kShown)) + (name.size() > kShown ? "..." : "");
+  line += "=" + std::string(value.substr(0, kShown)) + (value.size() > kShown ? "..." : "");
+  return line + " (" + reason + ")";
 }
 
 bool IsBlankOrControl(char c) {
@@ -39,6 +95,8 @@ const char* VerdictText(TPushVerdict v) {
     case kPushProtectedKey: return "protected key";
     case kPushNotWebURL: return "not a web address";
     case kPushBadKey: return "bad key";
+    case kPushTooLong: return "too long";
+    case kPushNotBannerAddress: return "not a web or program-folder address";
     default: return "";
   }
 }
@@ -47,14 +105,7 @@ const char* VerdictText(TPushVerdict v) {
 
 std::vector<std::string> SplitAnswerLines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
@@ -96,8 +147,31 @@ bool IsStorableKey(const std::string& key) {
   return key.front() != ' ' && key.back() != ' ';
 }
 
+bool IsBannerAddress(const std::string& value) {
+  if (value.empty() || IsWebAddress(value)) return true;
+  static const char kExePath[] = "%exepath%";
+  if (!StartsWithNoCase(value, kExePath)) return false;
+  // "%exepath%\..\.." would reach any local file, the path the rule keeps out.
+  const std::string rest = value.substr(sizeof kExePath - 1);
+  for (size_t at = rest.find(".."); at != std::string::npos; at = rest.find("..", at + 1)) {
+    const bool stepStart = at == 0 || rest[at - 1] == '\\' || rest[at - 1] == '/';
+    const bool stepEnd = at + 2 == rest.size() || rest[at + 2] == '\\' || rest[at + 2] == '/';
+    if (stepStart && stepEnd) return false;
+  }
+  return true;
+}
+
+TPushVerdict CheckBannerPush(const std::string& key, const std::string& value) {
+  if (!IsStorableKey(key)) return kPushBadKey;
+  if (key.size() > kMaxPushedKey || value.size() > kMaxPushedValue) return kPushTooLong;
+  // The banner's browser opens these addresses: a share or a local path could be a program.
+  if (!IsBannerAddress(value)) return kPushNotBannerAddress;
+  return kPushAllowed;
+}
+
 TPushVerdict CheckModifyPush(const std::string& key, const std::string& value) {
   if (!IsStorableKey(key)) return kPushBadKey;
+  if (key.size() > kMaxPushedKey || value.size() > kMaxPushedValue) return kPushTooLong;
   // A pushed value lands in the user's settings file, which outranks both constant files, and
   // the answer is not authenticated: the path of a program the cleaner starts, the
   // installation's identity, the debug switches and the folders stay out of its reach.
@@ -106,58 +180,82 @@ TPushVerdict CheckModifyPush(const std::string& key, const std::string& value) {
     return kPushProtectedKey;
   // Request addresses are opened by the shell: only web addresses, never a local program.
   if (StartsWithNoCase(key, "URL.") && !IsWebAddress(value)) return kPushNotWebURL;
+  // A banner key set this way obeys the rule of the "Banner." lines.
+  if (StartsWithNoCase(key, kBannerPrefix) && !IsBannerAddress(value)) return kPushNotBannerAddress;
   return kPushAllowed;
 }
 
+namespace {
+
+// Walks the "Banner." and "__MODIFY__." lines in order, up to the bound, into `out`.
+void CollectPushes(const std::string& answer, TAnswerOutcome* out) {
+  size_t pushed = 0;
+  ForEachLine(answer, [&](std::string_view line) {
+    std::string_view name, value;
+    if (!SplitLine(line, &name, &value)) return;
+    const bool banner = HasPrefixNoCase(name, kBannerPrefix);
+    const bool modify = !banner && HasPrefixNoCase(name, kModifyPrefix);
+    if (!banner && !modify) return;
+    if (++pushed > kMaxPushedLines) {
+      ++out->PushesDropped;
+      return;
+    }
+    const std::string key(banner ? name : name.substr(kModifyPrefixLength));
+    const std::string text(value.substr(0, kMaxPushedValue + 1));  // enough to see it is too long
+    TPushVerdict verdict = banner ? CheckBannerPush(key, text) : CheckModifyPush(key, text);
+    if (verdict == kPushAllowed)
+      out->Settings.emplace_back(key, text);
+    else
+      out->Refused.push_back(RefusalText(name, value, VerdictText(verdict)));
+  });
+}
+
+}  // namespace
+
 TAnswerOutcome ProcessAnswer(const std::string& answer, const TAnswerInputs& in) {
   TAnswerOutcome out;
-  std::vector<TNamedLine> lines;
-  for (const std::string& raw : SplitAnswerLines(answer)) {
-    TNamedLine l;
-    if (SplitNameValue(raw, &l.Name, &l.Value)) lines.push_back(std::move(l));
-  }
+  const TFixedKeys keys = FindFixedKeys(answer);
 
   // Anything but the update server (an error page sent with a success status, a captive portal)
   // lacks the word: such an answer is a failed request and pushes nothing.
-  if (!SameTextNoCase(FirstValue(lines, "magicword"), in.MagicWord)) {
+  if (!SameTextNoCase(keys.MagicWord, in.MagicWord)) {
     out.Show = in.Manual ? kShowNetError : kShowNothing;
     return out;
   }
   out.MagicMatched = true;
-
-  for (const TNamedLine& l : lines) {
-    if (StartsWithNoCase(l.Name, kBannerPrefix)) {
-      if (IsStorableKey(l.Name))
-        out.Settings.emplace_back(l.Name, l.Value);
-      else
-        out.Refused.push_back(l.Name + "=" + l.Value + " (" + VerdictText(kPushBadKey) + ")");
-    } else if (StartsWithNoCase(l.Name, kModifyPrefix)) {
-      const std::string key = l.Name.substr(kModifyPrefixLength);
-      const TPushVerdict verdict = CheckModifyPush(key, l.Value);
-      if (verdict == kPushAllowed)
-        out.Settings.emplace_back(key, l.Value);
-      else
-        out.Refused.push_back(l.Name + "=" + l.Value + " (" + VerdictText(verdict) + ")");
-    }
-  }
+  CollectPushes(answer, &out);
 
   if (!in.Manual && (!in.AutoCheck || in.NoAutoCheck || in.RunTimes == 0)) return out;
 
   int result = 0;
-  if (!ParseDecimal(FirstValue(lines, "Result"), &result)) result = 0;
+  if (!ParseDecimal(keys.Result, &result)) result = 0;
   if (result == 1) {
     out.Show = kShowNewVersion;
-    out.Info = FirstValue(lines, "info");
-    out.Page = FirstValue(lines, "page");
+    out.Info = keys.Info;
+    out.Page = keys.Page;
     // The shell opens this address when the user accepts: a web page, never a local program.
     if (!out.Page.empty() && !IsWebAddress(out.Page)) {
-      out.Refused.push_back("page=" + out.Page + " (" + VerdictText(kPushNotWebURL) + ")");
+      out.Refused.push_back(RefusalText("page", out.Page, VerdictText(kPushNotWebURL)));
       out.Page.clear();
     }
   } else if (result == 0 && in.Manual) {
     out.Show = kShowLastVersion;
   }
   return out;
+}
+
+std::vector<std::pair<std::string, std::string>> MergePushes(
+    const std::vector<std::pair<std::string, std::string>>& settings) {
+  std::vector<std::pair<std::string, std::string>> merged;
+  for (const auto& kv : settings) {
+    auto same = [&](const std::pair<std::string, std::string>& m) { return SameTextNoCase(m.first, kv.first); };
+    auto it = std::find_if(merged.begin(), merged.end(), same);
+    if (it == merged.end())
+      merged.push_back(kv);
+    else
+      it->second = kv.second;
+  }
+  return merged;
 }
 
 double DateTimeSerial(int year, int month, int day, int hour, int minute, int second, int millisecond) {

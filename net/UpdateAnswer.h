@@ -23,15 +23,31 @@ bool ParseDecimal(const std::string& text, int* value);
 // program or document.
 bool IsWebAddress(const std::string& address);
 
+// Whether a value may be stored as a banner address, which the banner's browser opens: a web
+// address, or a place inside the program's folder ("%exepath%" first, letter case aside, and no
+// ".." step out of it). An empty value names nothing and clears the address.
+bool IsBannerAddress(const std::string& value);
+
+// Bounds on what one answer may push. Each pushed setting is a write of the user's settings
+// file and the answer is not authenticated, so a hostile one must neither keep the program
+// writing nor fill the file.
+constexpr size_t kMaxPushedLines = 256;   // "Banner." and "__MODIFY__." lines per answer
+constexpr size_t kMaxPushedKey = 128;     // characters of the key stored
+constexpr size_t kMaxPushedValue = 2048;  // characters of its value
+
 // Why a pushed setting is refused; kPushAllowed when it may be stored.
 enum TPushVerdict {
   kPushAllowed,
   kPushProtectedKey,  // "FireFoxPath", "App.", "Path." or "Debug." keys: program paths and identity
   kPushNotWebURL,     // an "URL." key whose value is not a web address
   kPushBadKey,        // empty, padded, or a name the settings file would not read back as written
+  kPushTooLong,       // a key or value past the bounds above
+  kPushNotBannerAddress,  // a "Banner." key whose value is neither a web nor a program-folder address
 };
 // The verdict on storing `value` under `key` from a "__MODIFY__." line.
 TPushVerdict CheckModifyPush(const std::string& key, const std::string& value);
+// The verdict on a "Banner." line, stored under its full name.
+TPushVerdict CheckBannerPush(const std::string& key, const std::string& value);
 // The verdict on a key as such, shared by "Banner." lines: an empty key, one with blanks at either
 // end or control characters anywhere, or one starting with "[" or ";" would be read back from the
 // settings file as a different key or line (a section header or a comment).
@@ -60,13 +76,20 @@ struct TAnswerOutcome {
   std::string Page;  // with kShowNewVersion; empty when missing or not a web address
   // Settings to write, in answer order (a later one for the same key overwrites an earlier one).
   std::vector<std::pair<std::string, std::string>> Settings;
-  // Lines skipped for safety, each with the reason, to be traced.
+  // Lines skipped for safety, each with the reason (shortened), to be traced.
   std::vector<std::string> Refused;
+  // Pushed lines past the first kMaxPushedLines, skipped unread: traced as one count.
+  size_t PushesDropped = 0;
 };
 
 // Processes an answer whose check is still running: the magic word, the pushed settings, the
 // mode gate and "Result".
 TAnswerOutcome ProcessAnswer(const std::string& answer, const TAnswerInputs& in);
+
+// The settings of an answer with each key once (letter case aside), at its first place with its
+// last value: what writing them one after the other would leave in the file, in as few writes.
+std::vector<std::pair<std::string, std::string>> MergePushes(
+    const std::vector<std::pair<std::string, std::string>>& settings);
 
 // The date-time as days since 30 December 1899 at midnight, the time of day as the fraction.
 double DateTimeSerial(int year, int month, int day, int hour, int minute, int second, int millisecond);

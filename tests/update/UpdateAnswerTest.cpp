@@ -113,10 +113,10 @@ TEST(UpdateAnswer, MagicWordMismatchIsANetworkErrorAndPushesNothing) {
 
 TEST(UpdateAnswer, BannerAndModifyLinesAreStoredInOrder) {
   const TAnswerOutcome o = ProcessAnswer(
-      "banner.Top.URL=x\n__MODIFY__.Update.Days=7\nBANNER.About.RemoteURL=http://b/=1\n"
+      "banner.Top.URL=http://x/\n__MODIFY__.Update.Days=7\nBANNER.About.RemoteURL=http://b/=1\n"
       "__modify__.Update.Days=8\nBannerless=1\n__MODIFY__X=1\nother.Banner.x=1\nResult=2\n",
       Manual());
-  EXPECT_EQ(o.Settings, (TPairs{{"banner.Top.URL", "x"},
+  EXPECT_EQ(o.Settings, (TPairs{{"banner.Top.URL", "http://x/"},
                                 {"Update.Days", "7"},
                                 {"BANNER.About.RemoteURL", "http://b/=1"},
                                 {"Update.Days", "8"}}));
@@ -160,6 +160,71 @@ TEST(UpdateAnswer, PushesCannotReachProgramPathsIdentityDebugOrLocalAddresses) {
   EXPECT_EQ(o.Refused[9], "__MODIFY__.=x (bad key)");
   // The refusals do not stop the rest of the answer.
   EXPECT_EQ(o.Show, kShowNewVersion);
+}
+
+TEST(UpdateAnswer, BannerAddressesAreWebOrProgramFolderPlaces) {
+  for (const char* ok : {"http://b/x.htm", "HTTPS://b/", "%exepath%\\banner\\top.htm", "%ExePath%/b.htm",
+                         "%exepath%\\a..b.htm", ""}) {
+    for (const std::string prefix : {"Banner.Top.URL=", "__MODIFY__.Banner.Top.URL="}) {
+      const TAnswerOutcome o = ProcessAnswer(prefix + ok, Manual());
+      EXPECT_EQ(o.Settings, (TPairs{{"Banner.Top.URL", ok}})) << prefix << ok;
+      EXPECT_TRUE(o.Refused.empty()) << prefix << ok;
+    }
+  }
+  // A share, a local or relative path, another scheme, or a way out of the program folder.
+  for (const char* bad : {"\\\\server\\share\\b.htm", "//server/share/b.htm", "C:\\b.htm", "file:///C:/b.htm",
+                          "b.htm", "javascript:alert(1)", " http://b/", "%exepath%\\..\\..\\Windows\\x.htm",
+                          "%exepath%..\\x.htm", "%exepath%\\a\\..", "x%exepath%\\b.htm"}) {
+    for (const std::string prefix : {"Banner.Top.URL=", "__MODIFY__.Banner.Top.URL="}) {
+      const TAnswerOutcome o = ProcessAnswer(prefix + bad + "\nResult=0", Manual());
+      EXPECT_TRUE(o.Settings.empty()) << prefix << bad;
+      ASSERT_EQ(o.Refused.size(), 1u) << prefix << bad;
+      EXPECT_EQ(o.Refused[0], prefix + bad + " (not a web or program-folder address)");
+      EXPECT_EQ(o.Show, kShowLastVersion);  // the rest of the answer still counts
+    }
+  }
+}
+
+TEST(UpdateAnswer, PushesAreBoundedInNumberAndLength) {
+  std::string answer = "Result=1\n";
+  for (size_t i = 0; i < kMaxPushedLines + 44; ++i)
+    answer += (i % 2 ? "__MODIFY__.Update.K" : "Banner.K") + std::to_string(i) + "=http://v/\n";
+  answer += "info=after the pushes\n";
+  TAnswerOutcome o = ProcessAnswer(answer, Manual());
+  ASSERT_EQ(o.Settings.size(), kMaxPushedLines);
+  EXPECT_EQ(o.Settings.back().first, "Update.K" + std::to_string(kMaxPushedLines - 1));
+  EXPECT_EQ(o.PushesDropped, 44u);
+  EXPECT_EQ(o.Info, "after the pushes");
+
+  const std::string key128(128 - std::string("Banner.").size(), 'k');
+  const std::string value2048 = "http://v/" + std::string(2048 - 9, 'v');
+  o = ProcessAnswer("Banner." + key128 + "=" + value2048 + "\n" +          // at the bounds: stored
+                        "Banner." + key128 + "k=http://v/\n" +                 // key one too long
+                        "__MODIFY__.Update.X=" + value2048 + "v\n",            // value one too long
+                    Manual());
+  ASSERT_EQ(o.Settings.size(), 1u);
+  EXPECT_EQ(o.Settings[0].second, value2048);
+  ASSERT_EQ(o.Refused.size(), 2u);
+  EXPECT_NE(o.Refused[0].find("(too long)"), std::string::npos);
+  // What is traced of a refused line is cut short.
+  EXPECT_LT(o.Refused[1].size(), 400u);
+  EXPECT_EQ(o.Refused[1].rfind("__MODIFY__.Update.X=http://v/vvv", 0), 0u);
+  EXPECT_NE(o.Refused[1].find("vvv... (too long)"), std::string::npos);
+
+  // A million short lines are walked in one pass and push no more than the bound.
+  std::string flood = "magicword=w\n";
+  for (int i = 0; i < 1000000; ++i) flood += "Banner.x=v\n";
+  o = ProcessAnswer(flood, Manual("W"));
+  EXPECT_TRUE(o.Settings.empty());
+  EXPECT_EQ(o.Refused.size(), kMaxPushedLines);  // "v" is no banner address
+  EXPECT_EQ(o.PushesDropped, 1000000u - kMaxPushedLines);
+}
+
+TEST(UpdateAnswer, MergedPushesKeepTheFirstPlaceAndTheLastValue) {
+  EXPECT_EQ(MergePushes(TPairs{{"banner.Top.URL", "http://1/"}, {"Update.Days", "7"},
+                               {"Banner.TOP.url", "http://2/"}, {"Update.Days", "8"}, {"X", ""}}),
+            (TPairs{{"banner.Top.URL", "http://2/"}, {"Update.Days", "8"}, {"X", ""}}));
+  EXPECT_EQ(MergePushes(TPairs{}), TPairs{});
 }
 
 TEST(UpdateAnswer, PageOpensOnlyWebAddresses) {

@@ -2,15 +2,19 @@
 // both modes, the failures, and the keys and buttons.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "HttpTestServer.h"
+#include "TestViewer.h"
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "lang/CLBuiltInTexts.h"
 #include "lang/CLMultiLang.h"
 #include "net/CLUpdateForm.h"
+#include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
+#include "tools/UrlText.h"
 #include "TestHost.h"
 #include "toolkit/SkinControls.h"
 
@@ -22,6 +26,65 @@ namespace {
 
 const int kBlock = 31;  // 127.0.31.x
 const char kNobody[] = "127.0.31.254";  // nothing listens there
+
+// The trace lines this process sends while it lives, through the tests' own viewer. The
+// process-wide debugger is made to send for the time and freed afterwards, which closes its view
+// of the viewer's memory and leaves the next debugger as quiet as the first.
+class TTraceCapture {
+ public:
+  TTraceCapture() {
+    TTracer* debugger = GetDebugger();
+    debugger->AutoStartViewer = false;
+    debugger->OutputEnabled = true;
+    if (debugger->Channel()) debugger->Channel()->SetEnabled(true);
+    viewer_.StartDraining();
+  }
+  ~TTraceCapture() {
+    FreeDebugger();
+    // Tracers of other programs that found this viewer close their view at their next line,
+    // instead of waiting on a viewer that no longer drains.
+    viewer_.Put(kTrhMagic, 0);
+    viewer_.StopDraining();
+  }
+  bool Ok() const { return viewer_.Ok(); }
+  // The texts traced with `tag` so far.
+  std::vector<std::string> Tagged(const std::string& tag) {
+    std::vector<std::string> texts;
+    for (const TTraceRecord& r : OfProcess(viewer_.Collected(), GetCurrentProcessId()))
+      if (r.tag == tag) texts.push_back(r.text);
+    return texts;
+  }
+  // Waits until a line with `tag` containing `part` has arrived.
+  bool WaitFor(const std::string& tag, const std::string& part) {
+    return qmtest::WaitFor([&] {
+      for (const std::string& t : Tagged(tag))
+        if (t.find(part) != std::string::npos) return true;
+      return false;
+    }, 5000);
+  }
+
+ private:
+  TTestViewer viewer_;
+};
+
+// Takes the lines whose names pass `drop` out of the user's settings file itself (the store has
+// no removal), so that a later write shows the name it gives a new key.
+void ForgetSettings(const std::function<bool(const std::string& name)>& drop) {
+  TCLSettings* s = GetSettings();
+  const std::string text = qmtest::ReadAll(s->SettingsFileName());
+  std::string kept;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!drop(line.substr(0, line.find('=')))) kept += line + "\r\n";
+    start = end + 1;
+  }
+  qmtest::WriteAll(s->SettingsFileName(), kept);
+  s->UpdateFile();  // the store takes the file as it now is
+}
 
 // A host window with an engine and the built-in texts, as the main window would have.
 class UpdateForm : public ::testing::Test {
@@ -41,9 +104,10 @@ class UpdateForm : public ::testing::Test {
     s->WriteString("App.MagicWord", "Word");
     s->WriteBool("Update.AutoCheck", true);
     s->WriteBool("Update.NoAutoCheck", false);
-    for (const char* key : {"Update.Days", "Banner.Top.URL", "banner.Top.URL", "FireFoxPath", "App.GUID",
-                            "URL.Help", "Update.LastDate", "Debug.Level"})
+    for (const char* key : {"Update.Days", "FireFoxPath", "App.GUID", "URL.Help", "Update.LastDate", "Debug.Level"})
       s->WriteString(key, "");
+    // Not written empty: the name a pushed line gives a new key is part of what is tested.
+    ForgetSettings([](const std::string& name) { return urltext::SameTextNoCase(name, "Banner.Top.URL"); });
     SetAnswer("magicword=word\r\nResult=0\r\n");
   }
 
@@ -201,7 +265,10 @@ TEST_F(UpdateForm, PushedSettingsAreStoredExceptProtectedOnes) {
   SetAnswer(
       "magicword=Word\r\nbanner.Top.URL=http://b/1\r\n__MODIFY__.Update.Days=7\r\n"
       "__MODIFY__.FireFoxPath=C:\\evil.exe\r\n__MODIFY__.App.GUID=evil\r\n__MODIFY__.Debug.Level=9\r\n"
-      "__MODIFY__.URL.Update=C:\\evil.exe\r\n__MODIFY__.URL.Help=https://example.com/help\r\nResult=0\r\n");
+      "__MODIFY__.URL.Update=C:\\evil.exe\r\n__MODIFY__.URL.Help=https://example.com/help\r\n"
+      "Banner.Top.URLA=\\\\evil\\share\\b.htm\r\nResult=0\r\n");
+  TTraceCapture trace;
+  ASSERT_TRUE(trace.Ok());
   auto* f = Manual();
   EXPECT_EQ(Setting("banner.Top.URL"), "http://b/1");
   EXPECT_EQ(GetSettings()->ReadInteger("Update.Days"), 7);
@@ -210,16 +277,57 @@ TEST_F(UpdateForm, PushedSettingsAreStoredExceptProtectedOnes) {
   EXPECT_EQ(Setting("App.GUID"), "");
   EXPECT_EQ(Setting("Debug.Level"), "");
   EXPECT_EQ(Setting("URL.Update"), "http://" + server_->Host() + "/update.php");
-  // Stored in the file itself, not only in memory.
+  EXPECT_EQ(Setting("Banner.Top.URLA"), "");
+  // Stored in the file itself, not only in memory, under the name as the answer wrote it.
   const std::string file = qmtest::ReadAll(GetSettings()->SettingsFileName());
-  EXPECT_NE(file.find("Update.Days=7"), std::string::npos);
+  EXPECT_NE(file.find("\r\nUpdate.Days=7\r\n"), std::string::npos);
+  EXPECT_NE(file.find("\r\nbanner.Top.URL=http://b/1\r\n"), std::string::npos) << file;
   EXPECT_EQ(file.find("evil"), std::string::npos);
+  // Every refused line is in the trace under the update check's tag.
+  ASSERT_TRUE(trace.WaitFor("CLUpdate", "Banner.Top.URLA"));
+  std::vector<std::string> refused;
+  for (const std::string& t : trace.Tagged("CLUpdate"))
+    if (t.rfind("Update refused : ", 0) == 0) refused.push_back(t.substr(17));
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "__MODIFY__.FireFoxPath=C:\\evil.exe (protected key)",
+                         "__MODIFY__.App.GUID=evil (protected key)",
+                         "__MODIFY__.Debug.Level=9 (protected key)",
+                         "__MODIFY__.URL.Update=C:\\evil.exe (not a web address)",
+                         "Banner.Top.URLA=\\\\evil\\share\\b.htm (not a web or program-folder address)",
+                     }));
   // The date of the answer, as days since 30 December 1899.
   const double today = updatetext::DateTimeSerial(now.wYear, now.wMonth, now.wDay, 0, 0, 0, 0);
   const double last = GetSettings()->ReadFloat("Update.LastDate");
   EXPECT_GE(last, today);
   EXPECT_LT(last, today + 2);
   delete f;
+}
+
+TEST_F(UpdateForm, AFloodOfPushedLinesStoresOnlyTheBoundAndIsTraced) {
+  ForgetSettings([](const std::string& name) { return urltext::StartsWithNoCase(name, "Banner.Flood"); });
+  const size_t before = qmtest::ReadAll(GetSettings()->SettingsFileName()).size();
+  const int lines = 300000;
+  std::string answer = "magicword=Word\r\nResult=0\r\n";
+  for (int i = 0; i < lines; ++i) answer += "Banner.Flood" + std::to_string(i) + "=http://f/\r\n";
+  SetAnswer(answer);
+  TTraceCapture trace;
+  ASSERT_TRUE(trace.Ok());
+  const DWORD start = GetTickCount();
+  auto* f = Manual();
+  EXPECT_LT(GetTickCount() - start, 30000u);
+  EXPECT_EQ(f->lbInfo->GetText(), "You already have the latest version.");
+  const std::string file = qmtest::ReadAll(GetSettings()->SettingsFileName());
+  size_t stored = 0;
+  for (size_t at = file.find("\nBanner.Flood"); at != std::string::npos; at = file.find("\nBanner.Flood", at + 1))
+    ++stored;
+  EXPECT_EQ(stored, updatetext::kMaxPushedLines);
+  EXPECT_EQ(Setting("Banner.Flood255"), "http://f/");
+  EXPECT_EQ(Setting("Banner.Flood256"), "");
+  EXPECT_LT(file.size(), before + 256 * 40);
+  EXPECT_TRUE(trace.WaitFor("CLUpdate", "Update refused : " + std::to_string(lines - 256) +
+                                            " pushed lines past the first 256"));
+  delete f;
+  ForgetSettings([](const std::string& name) { return urltext::StartsWithNoCase(name, "Banner.Flood"); });
 }
 
 TEST_F(UpdateForm, KeysAndButtons) {
