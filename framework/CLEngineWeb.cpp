@@ -49,7 +49,25 @@ std::string WebActionURL(const std::string& action, bool withParams) {
   return address;
 }
 
-void WebOpenURL(HWND window, const std::string& url) { QV_OpenURL(window, url); }
+namespace {
+TWebUrlOpener& UrlOpener() {
+  static TWebUrlOpener opener;
+  return opener;
+}
+}  // namespace
+
+void WebOpenURL(HWND window, const std::string& url) {
+  if (UrlOpener())
+    UrlOpener()(window, url);
+  else
+    QV_OpenURL(window, url);
+}
+
+TWebUrlOpener SetWebUrlOpener(TWebUrlOpener opener) {
+  TWebUrlOpener previous = std::move(UrlOpener());
+  UrlOpener() = std::move(opener);
+  return previous;
+}
 
 bool HandleWcmeNavigation(const std::string& url, const std::function<void(const std::string&)>& openActionPage) {
   if (!urltext::StartsWithNoCase(url, "wcme:")) return false;

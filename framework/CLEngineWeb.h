@@ -20,6 +20,11 @@ std::string WebQueryParams();
 std::string WebActionURL(const std::string& action, bool withParams);
 // Opens an address in the default browser; `window` owns anything the shell shows.
 void WebOpenURL(HWND window, const std::string& url);
+// Test seam: replaces what WebOpenURL does (null: the default browser again) and returns the
+// opener in effect before. Which window the shell is handed shows nowhere under Wine, whose
+// shell opens no window of its own for an address, so tests watch the call itself.
+using TWebUrlOpener = std::function<void(HWND window, const std::string& url)>;
+TWebUrlOpener SetWebUrlOpener(TWebUrlOpener opener);
 // A "wcme:" address is a command, never a page: true when `url` is one (the navigation is then
 // to be cancelled); its PAGE value, when not empty, goes to `openActionPage`.
 bool HandleWcmeNavigation(const std::string& url, const std::function<void(const std::string&)>& openActionPage);

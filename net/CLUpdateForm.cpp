@@ -272,7 +272,13 @@ void TfrmCLUpdateForm::StoreAutoCheck() {
 
 void TfrmCLUpdateForm::btnOKClick(TObject*) {
   StoreAutoCheck();
-  if (!page_.empty()) WebOpenURL(Handle(), page_);
+  if (page_.empty()) return;
+  // Through the application's window, not this one: an automatic check's window is freed as
+  // soon as it closes, and whatever the shell shows must not be owned by a dead window.
+  if (TCLEngine* engine = GetEngine())
+    engine->OpenURL(page_);
+  else
+    WebOpenURL(Application()->Handle(), page_);
 }
 
 void TfrmCLUpdateForm::btnOK2Click(TObject*) {

@@ -8,6 +8,7 @@
 #include "HttpTestServer.h"
 #include "TestViewer.h"
 #include "framework/CLEngine.h"
+#include "framework/CLEngineWeb.h"
 #include "framework/CLSettings.h"
 #include "lang/CLBuiltInTexts.h"
 #include "lang/CLMultiLang.h"
@@ -389,6 +390,23 @@ TEST_F(UpdateForm, KeysAndButtons) {
   f->cbAutoCheckUpdate->SetChecked(true);
   SendMessageA(f->btnOK2->Handle(), BM_CLICK, 0, 0);
   EXPECT_FALSE(GetSettings()->ReadBool("Update.AutoCheck"));
+  delete f;
+}
+
+TEST_F(UpdateForm, OkOpensThePageForTheApplicationsWindowNotItsOwn) {
+  SetAnswer("magicword=Word\r\nResult=1\r\npage=http://example.com/page\r\n");
+  std::vector<std::pair<HWND, std::string>> opened;
+  const TWebUrlOpener saved =
+      SetWebUrlOpener([&](HWND window, const std::string& url) { opened.emplace_back(window, url); });
+  auto* f = Manual();
+  SendMessageA(f->btnOK->Handle(), BM_CLICK, 0, 0);
+  SetWebUrlOpener(saved);
+  ASSERT_NE(Application()->Handle(), nullptr);
+  ASSERT_EQ(opened.size(), 1u);
+  // The window an automatic check shows is freed once it closes; the application's lives on.
+  EXPECT_EQ(opened[0].first, Application()->Handle());
+  EXPECT_NE(opened[0].first, f->Handle());
+  EXPECT_EQ(opened[0].second, "http://example.com/page");
   delete f;
 }
 
