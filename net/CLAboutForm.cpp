@@ -83,10 +83,11 @@ end
 
 const bool kStored = (RegisterStoredForm("TfrmCLAboutForm", kStoredText), true);
 
-// The engine's current language: the language data's own name for it.
+// The language the user chose (the language file's name), not the name a file gives itself in
+// its "Info" section: the about line names what the language menu shows.
 std::string LanguageName() {
   TCLEngine* engine = GetEngine();
-  return engine && engine->LanguageData() ? engine->LanguageData()->CurrentLanguage() : std::string();
+  return engine ? engine->LanguageName() : std::string();
 }
 
 std::string Translator() {

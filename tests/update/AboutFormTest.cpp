@@ -2,7 +2,12 @@
 // word typed into the real window.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "HttpTestServer.h"
 #include "framework/CLSettings.h"
+#include "net/BannerText.h"
 #include "net/CLAboutForm.h"
 #include "net/CLWebBanner.h"
 #include "support/TestSupport.h"
@@ -22,22 +27,33 @@ class AboutForm : public ::testing::Test {
     for (const char* k : {"Banner.About.RemoteURLA", "Banner.About.URLA", "Banner.About.RemoteURL", "Banner.About.URL"})
       s->WriteString(k, "");
     GetEngine()->InternalMode = false;
+    // The engine chooses languages from files beside the program.
+    s->WriteString("Path.Languages", kLangs);
+    CreateDirectoryA(LangFolder().c_str(), nullptr);
   }
-  void TearDown() override { GetEngine()->LanguageData()->ClearLanguage(); }
+  void TearDown() override {
+    qmtest::RemoveTree(LangFolder());
+    GetEngine()->SetLanguage("Default");  // no such file: the built-in texts
+  }
 
-  // Makes a language file naming itself and its translator the current language.
-  void UseLanguage(const std::string& name, const std::string& translator) {
-    const std::string path = dir_ / (name + ".lan");
-    qmtest::WriteAll(path, "[Info]\r\nLanguage=" + name + "\r\nTranslator=" + translator + "\r\n");
+  static std::string LangFolder() { return qmtest::ProgramDir() + kLangs; }
+
+  // Chooses the language `name` through the engine, from a file that calls itself `infoName`
+  // (the same name unless given) and names its translator.
+  void UseLanguage(const std::string& name, const std::string& translator, std::string infoName = "") {
+    if (infoName.empty()) infoName = name;
+    qmtest::WriteAll(LangFolder() + "\\" + name + ".lan",
+                     "[Info]\r\nLanguage=" + infoName + "\r\nTranslator=" + translator + "\r\n");
     ASSERT_NE(GetEngine(), nullptr);
     ASSERT_NE(GetEngine()->LanguageData(), nullptr);
-    GetEngine()->LanguageData()->LoadLanguage(path);
+    GetEngine()->SetLanguage(name);
   }
 
   static void Type(TfrmCLAboutForm* f, const std::string& keys) {
     for (char c : keys) SendMessageA(f->btnOK->Handle(), WM_KEYUP, static_cast<unsigned char>(c), 0);
   }
 
+  static constexpr const char* kLangs = "about-langs";
   qmtest::TScratchDir dir_{"about"};
 };
 
@@ -67,6 +83,15 @@ TEST_F(AboutForm, LinesByLanguageAndVersion) {
   f = NewForm<TfrmCLAboutForm>(TestHost());
   EXPECT_EQ(f->lbInfo->GetText(),
             appName + "\r\nVersion : 2.1\r\n(c) Quill Team\r\nDeutsch is tranlated by Hanna Weber");
+  delete f;
+}
+
+TEST_F(AboutForm, LanguageLineNamesTheChosenLanguageNotTheFilesOwnName) {
+  UseLanguage("Klingonisch", "Worf", "tlhIngan Hol");
+  ASSERT_EQ(GetEngine()->LanguageName(), "Klingonisch");
+  auto* f = NewForm<TfrmCLAboutForm>(TestHost());
+  const std::string text = f->lbInfo->GetText();
+  EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), "Klingonisch is tranlated by Worf");
   delete f;
 }
 
@@ -113,4 +138,51 @@ TEST_F(AboutForm, BannerShownOnlyWhenItsSettingsExist) {
   EXPECT_EQ(f->wbAbout->URL, page);
   EXPECT_EQ(f->wbAbout->LocationURL(), page);
   delete f;
+}
+
+// The engine's about command shows the window modally and frees it afterwards; nothing keeps
+// using it: the banner's fetch, still running, completes without reaching the freed banner.
+TEST_F(AboutForm, ShownModallyThenFreedWhileItsBannerFetchGoesOn) {
+  qmtest::THttpTestServer server(33);
+  ASSERT_TRUE(server.Listening());
+  server.ResetRelease();
+  server.SetHandler([](qmtest::THttpConnection& c, const std::string&, const std::string&) {
+    c.WaitRelease(20000);
+    qmtest::THttpTestServer::Ok(c, "<html><body><p>remote about</p></body></html>");
+  });
+  const std::string remote = "http://" + server.Host() + "/about.htm?run=" + std::to_string(GetTickCount());
+  const std::string cache = bannertext::CacheFilePath(GetSettings()->DataPath(), remote);
+  DeleteFileA(cache.c_str());
+  const std::string page = dir_ / "local.htm";
+  qmtest::WriteAll(page, "<html><body><p>local about</p></body></html>");
+  GetSettings()->WriteString("Banner.About.URL", page);
+  GetSettings()->WriteString("Banner.About.RemoteURL", remote);
+
+  std::atomic<bool> shown{false};
+  std::thread closer([&] {
+    for (int i = 0; i < 800; ++i) {
+      HWND about = FindWindowA("TfrmCLAboutForm", nullptr);
+      if (about && IsWindowVisible(about) && server.RequestCount() > 0) {
+        shown = true;
+        PostMessageA(about, WM_CLOSE, 0, 0);
+        return;
+      }
+      Sleep(25);
+    }
+  });
+  CLShowAbout(TestHost(), nullptr);
+  closer.join();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(FindWindowA("TfrmCLAboutForm", nullptr), nullptr);
+  for (int i = 0; i < TestHost()->ComponentCount(); ++i)
+    EXPECT_EQ(dynamic_cast<TfrmCLAboutForm*>(TestHost()->Components(i)), nullptr);
+
+  server.Release();
+  EXPECT_TRUE(qmtest::WaitFor([&] { return qmtest::Exists(cache); }, 20000));
+  qmtest::WaitFor([] { return false; }, 500);  // the completion, had it anyone to reach
+  // The next window shows the fetched copy at once.
+  auto* f = NewForm<TfrmCLAboutForm>(TestHost());
+  EXPECT_EQ(f->wbAbout->URL, cache);
+  delete f;
+  DeleteFileA(cache.c_str());
 }
