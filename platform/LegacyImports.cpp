@@ -16,6 +16,8 @@
 #include <atomic>
 #include <cstddef>
 
+#include "platform/Handles.h"
+
 namespace qmlegacy {
 namespace {
 
@@ -158,9 +160,11 @@ uint64_t WidenTickCount(const TTickState& seen, uint32_t now, TTickState* next) 
     next->Last = now;
     return Combine(next->Epoch - 1, now);
   }
-  // Older than the latest reading, from before the wrap that reading followed if it is larger.
+  // A reading older than the latest one: from the same round when it is smaller, else from
+  // before the wrap that the latest one followed.
   if (now < seen.Last) return Combine(seen.Epoch - 1, now);
-  // Nothing is given out below the first reading, which may have followed a wrap this one precedes.
+  // Nothing earlier than the first reading is given out: it may have followed a wrap that this
+  // one precedes.
   if (seen.Epoch == 1) return seen.Last;
   return Combine(seen.Epoch - 2, now);
 }
@@ -191,13 +195,13 @@ BOOL FallbackTryEnterCriticalSection(LPCRITICAL_SECTION section) {
   return TRUE;
 }
 
-// Windows 95/98/Me have no GetHandleInformation; the threads runtime asks it only whether a
-// thread handle is still valid, which duplicating the handle tells as well.
+// Windows 95/98/Me do not implement GetHandleInformation; the threads runtime asks it only
+// whether a thread handle is still valid, which duplicating the handle tells as well.
 BOOL FallbackGetHandleInformation(HANDLE handle, LPDWORD flags) {
   HANDLE copy = nullptr;
   HANDLE self = GetCurrentProcess();
   if (!DuplicateHandle(self, handle, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return FALSE;
-  CloseHandle(copy);
+  TKernelHandle owned(copy);
   if (flags) *flags = 0;
   return TRUE;
 }
