@@ -19,7 +19,7 @@ int ReadPngPixels(png_image* image, void* pixels) {
 
 }  // namespace
 
-bool DecodePng(const void* data, size_t size, TDecodedPng* out, std::string* error) {
+bool DecodePng(const void* data, size_t size, TDecodedPng* out, std::string* error, uint64_t maxPixels) {
   if (!data || size < 8 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0) {
     *error = "not a PNG picture";
     return false;
@@ -42,7 +42,7 @@ bool DecodePng(const void* data, size_t size, TDecodedPng* out, std::string* err
   }
   if (image.width == 0 || image.height == 0 || image.width > kMaxPngSide ||
       image.height > kMaxPngSide ||
-      static_cast<uint64_t>(image.width) * image.height > kMaxPngPixels) {
+      static_cast<uint64_t>(image.width) * image.height > std::min(kMaxPngPixels, maxPixels)) {
     *error = "PNG picture too large";
     png_image_free(&image);
     return false;

@@ -20,8 +20,11 @@ struct TDecodedPng {
 };
 
 // Decodes a whole PNG file held in memory. False with libpng's reason (or ours) on any error;
-// `out` is left untouched then.
-bool DecodePng(const void* data, size_t size, TDecodedPng* out, std::string* error);
+// `out` is left untouched then. A picture of more than `maxPixels` pixels is refused as too
+// large from its header alone, before any pixel memory is taken (a page of pictures passes
+// what its budget has left).
+bool DecodePng(const void* data, size_t size, TDecodedPng* out, std::string* error,
+               uint64_t maxPixels = kMaxPngPixels);
 
 // Straight RGBA to blue-green-red-alpha with every colour channel premultiplied by its pixel's
 // alpha as (channel * alpha) >> 8 and the alpha copied.

@@ -58,15 +58,15 @@ TskPngImage& TskPngImage::operator=(const TskPngImage& other) {
   return *this;
 }
 
-bool TskPngImage::LoadFromFile(const std::string& path, std::string* error) {
+bool TskPngImage::LoadFromFile(const std::string& path, std::string* error, uint64_t maxPixels) {
   std::string bytes;
   if (!ReadWholeFile(path, &bytes, error)) return false;
-  return LoadFromData(bytes, error);
+  return LoadFromData(bytes, error, maxPixels);
 }
 
-bool TskPngImage::LoadFromData(const std::string& bytes, std::string* error) {
+bool TskPngImage::LoadFromData(const std::string& bytes, std::string* error, uint64_t maxPixels) {
   TDecodedPng decoded;
-  if (!DecodePng(bytes.data(), bytes.size(), &decoded, error)) return false;
+  if (!DecodePng(bytes.data(), bytes.size(), &decoded, error, maxPixels)) return false;
   DropBitmaps();
   data_ = bytes;
   pixels_ = std::move(decoded);
@@ -120,6 +120,40 @@ void TskPngImage::DrawStretched(HDC dc, const RECT& dest, BYTE opacity) const {
   BLENDFUNCTION bf = {AC_SRC_OVER, 0, opacity, static_cast<BYTE>(HasAlpha() ? AC_SRC_ALPHA : 0)};
   AlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, mem, 0, 0, Width(),
              Height(), bf);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+}
+
+TskTileSpan SkTileSpan(const RECT& area, const RECT& clip, int tileWidth, int tileHeight) {
+  TskTileSpan span;
+  RECT r;
+  if (tileWidth <= 0 || tileHeight <= 0 || !IntersectRect(&r, &area, &clip)) return span;
+  span.FirstColumn = (r.left - area.left) / tileWidth;
+  span.FirstRow = (r.top - area.top) / tileHeight;
+  span.Columns = (r.right - area.left + tileWidth - 1) / tileWidth - span.FirstColumn;
+  span.Rows = (r.bottom - area.top + tileHeight - 1) / tileHeight - span.FirstRow;
+  return span;
+}
+
+void TskPngImage::DrawTiled(HDC dc, const RECT& area, BYTE opacity) const {
+  HBITMAP bmp = DrawingBitmap();
+  if (!bmp) return;
+  RECT clip;
+  if (GetClipBox(dc, &clip) == ERROR) clip = area;
+  const int w = Width(), h = Height();
+  TskTileSpan span = SkTileSpan(area, clip, w, h);
+  if (span.Columns <= 0 || span.Rows <= 0) return;
+  HDC mem = CreateCompatibleDC(dc);
+  if (!mem) return;
+  HGDIOBJ old = SelectObject(mem, bmp);
+  // The last copies of a row or column may reach past the area.
+  int saved = SaveDC(dc);
+  IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  BLENDFUNCTION bf = {AC_SRC_OVER, 0, opacity, static_cast<BYTE>(HasAlpha() ? AC_SRC_ALPHA : 0)};
+  for (int row = span.FirstRow; row < span.FirstRow + span.Rows; ++row)
+    for (int col = span.FirstColumn; col < span.FirstColumn + span.Columns; ++col)
+      AlphaBlend(dc, area.left + col * w, area.top + row * h, w, h, mem, 0, 0, w, h, bf);
+  RestoreDC(dc, saved);
   SelectObject(mem, old);
   DeleteDC(mem);
 }

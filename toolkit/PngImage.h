@@ -9,6 +9,13 @@
 
 #include "toolkit/PngDecode.h"
 
+// The copies of a `tileWidth` x `tileHeight` picture laid from the top left corner of `area`
+// that meet `clip`: the first one's column and row and how many of each.
+struct TskTileSpan {
+  int FirstColumn = 0, FirstRow = 0, Columns = 0, Rows = 0;
+};
+TskTileSpan SkTileSpan(const RECT& area, const RECT& clip, int tileWidth, int tileHeight);
+
 class TskPngImage {
  public:
   TskPngImage() = default;
@@ -16,9 +23,10 @@ class TskPngImage {
   TskPngImage(const TskPngImage& other);  // copies the picture, not the cached bitmap
   TskPngImage& operator=(const TskPngImage& other);
 
-  // Both return false with the reason in `error` and keep the previous picture.
-  bool LoadFromFile(const std::string& path, std::string* error);
-  bool LoadFromData(const std::string& bytes, std::string* error);
+  // Both return false with the reason in `error` and keep the previous picture; a picture of
+  // more than `maxPixels` pixels is refused before it is decoded.
+  bool LoadFromFile(const std::string& path, std::string* error, uint64_t maxPixels = kMaxPngPixels);
+  bool LoadFromData(const std::string& bytes, std::string* error, uint64_t maxPixels = kMaxPngPixels);
   void Clear();
 
   bool Empty() const { return pixels_.Width == 0; }
@@ -35,6 +43,10 @@ class TskPngImage {
   void Draw(HDC dc, int x, int y, BYTE opacity = 255) const;
   // Draws stretched into `dest` (for textures and scaled pictures).
   void DrawStretched(HDC dc, const RECT& dest, BYTE opacity = 255) const;
+  // Repeats the picture over `area`, its first copy at area's top left corner. Only the copies
+  // that meet the device context's clip box are drawn, all from one memory device context: a
+  // small control repainting the background under it costs a few copies, not the window's.
+  void DrawTiled(HDC dc, const RECT& area, BYTE opacity = 255) const;
 
  private:
   HBITMAP DrawingBitmap() const;  // premultiplied, or opaque BGRA without alpha

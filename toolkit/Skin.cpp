@@ -39,6 +39,15 @@ std::shared_ptr<const TskSkin> TskSkin::FromFileBytes(const std::string& bytes, 
     }
     skin->pieces_[name] = std::move(picture);
   }
+  // A tiled picture is drawn once per copy on every background paint, and transparent
+  // controls repaint the background under them: a tiny one would cost thousands of copies.
+  if (const TskPngImage* tex = skin->Piece(skin->desc_.WindowTexture)) {
+    if (tex->Width() < kMinSkinTileSide || tex->Height() < kMinSkinTileSide) {
+      *error = "Pieces.WindowTexture: a tiled picture must be at least " + std::to_string(kMinSkinTileSide) +
+               " x " + std::to_string(kMinSkinTileSide) + " pixels";
+      return nullptr;
+    }
+  }
   skin->MakeFonts();
   return skin;
 }

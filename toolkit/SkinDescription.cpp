@@ -164,6 +164,39 @@ bool ParseSkinDescription(const std::string& text, TSkinDescription* out, std::s
   return true;
 }
 
+namespace {
+
+std::string ColorText(TSkinColor c) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string s = "#";
+  for (int shift : {0, 8, 16}) {  // red, green, blue
+    unsigned v = (c >> shift) & 0xFF;
+    s += kHex[v >> 4];
+    s += kHex[v & 15];
+  }
+  return s;
+}
+
+std::string FontText(const TSkinFont& f) {
+  return f.Face + "," + std::to_string(f.Height) + (f.Bold ? ",bold" : "");
+}
+
+}  // namespace
+
+std::vector<TSkinKeyInfo> SkinDescriptionKeys() {
+  const TSkinDescription d;
+  std::vector<TSkinKeyInfo> keys;
+  keys.push_back({"Skin.Name", "text", "any", "(empty)"});
+  for (const ColorKey& k : kColors) keys.push_back({std::string("Colors.") + k.name, "colour", "#RRGGBB", ColorText(d.*k.field)});
+  for (const FontKey& k : kFonts)
+    keys.push_back({std::string("Fonts.") + k.name, "font", "face,8..40[,bold/normal]", FontText(d.*k.field)});
+  for (const IntKey& k : kInts)
+    keys.push_back({std::string(k.section) + "." + k.name, "number", std::to_string(k.low) + ".." + std::to_string(k.high),
+                    std::to_string(d.*k.field)});
+  for (const PieceKey& k : kPieces) keys.push_back({std::string("Pieces.") + k.name, "piece", "entry name", "(none)"});
+  return keys;
+}
+
 std::vector<std::string> SkinPieceNames(const TSkinDescription& d) {
   std::vector<std::string> names;
   for (const PieceKey& k : kPieces)

@@ -1,12 +1,7 @@
 // The description text of a skin (entry "skin.ini" of a skin file): INI sections with colours,
-// fonts, metrics, glow frames and the names of optional PNG pieces.
-//
-//   [Skin]     Name=Frost
-//   [Colors]   Window=#EEF3F8 ... (every colour "#RRGGBB"; see the table in the source)
-//   [Fonts]    Control=Tahoma,11  Caption=Tahoma,13,bold   (face, pixel height, "bold")
-//   [Metrics]  CaptionHeight=26 BorderWidth=4 ... (each with a sane range)
-//   [Glow]     ButtonSize=2 CaptionButtonSize=3 Strength=150
-//   [Pieces]   CaptionTexture=caption.png  (PNG entries of the same skin file)
+// fonts, metrics, glow frames and the names of optional PNG pieces. Every key, with its type,
+// range and default, is listed in the table in SkinFile.h, the one place where the format is
+// written down; SkinDescriptionKeys() gives the same table from the parser's own lists.
 //
 // Keys that are absent keep their defaults; unknown sections and keys are ignored, so newer
 // skins still load. A malformed value or a number out of its range refuses the whole text.
@@ -87,6 +82,17 @@ struct TSkinDescription {
   std::string CaptionTexture;  // PNG entry names, empty when unused
   std::string WindowTexture;
 };
+
+// The smallest side of a tiled piece (WindowTexture): the loader refuses smaller pictures.
+constexpr int kMinSkinTileSide = 16;
+
+// One key of the description as the parser knows it: "Section.Key", its type ("colour",
+// "number", "font", "piece" or "text"), the values it takes and its default, written as in
+// the table of SkinFile.h.
+struct TSkinKeyInfo {
+  std::string Key, Type, Range, Default;
+};
+std::vector<TSkinKeyInfo> SkinDescriptionKeys();
 
 // Parses a description; on failure returns false with the offending key in `error` and leaves
 // `out` untouched.

@@ -156,10 +156,7 @@ void SkPaintParentBackground(HWND child, HDC dc) {
 void SkPaintWindowBackground(HDC dc, const RECT& client, const TskSkin& skin) {
   const TSkinDescription& d = skin.Desc();
   SkVerticalGradient(dc, client, d.Window, d.WindowBottom);
-  if (const TskPngImage* tex = skin.Piece(d.WindowTexture)) {
-    for (int y = client.top; y < client.bottom; y += std::max(1, tex->Height()))
-      for (int x = client.left; x < client.right; x += std::max(1, tex->Width())) tex->Draw(dc, x, y);
-  }
+  if (const TskPngImage* tex = skin.Piece(d.WindowTexture)) tex->DrawTiled(dc, client);
 }
 
 void SkFocusRect(HDC dc, const RECT& r, COLORREF color) {

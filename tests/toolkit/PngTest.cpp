@@ -1,6 +1,8 @@
 // PNG decoding, the premultiplied conversion and damaged pictures.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstring>
 
 #include "support/TestSupport.h"
@@ -19,6 +21,19 @@ uint32_t SectionPixel(HBITMAP bmp, int x, int y) {
   uint32_t v;
   std::memcpy(&v, row + x * 4, 4);
   return v;  // 0xAARRGGBB as bytes B, G, R, A
+}
+
+// The picture with its header's width and height replaced and the header's checksum made to
+// match, so that only the size is wrong.
+std::string WithHeaderSize(std::string png, uint32_t width, uint32_t height) {
+  auto put = [&png](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) png[at + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
+  };
+  put(16, width);
+  put(20, height);
+  // The checksum covers the chunk's type and data: bytes 12 to 28, stored at 29.
+  put(29, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(png.data() + 12), 17)));
+  return png;
 }
 
 }  // namespace
@@ -129,12 +144,20 @@ TEST(Png, DamagedPicturesAreErrorsAndKeepThePreviousPicture) {
   for (size_t i = at + 6; i < at + 20 && i < idat.size(); ++i) idat[i] = '\x55';
   EXPECT_TRUE(refused(idat));
 
-  // A header claiming 60000 x 60000 pixels is refused before any pixel memory is taken.
-  std::string huge = good;
-  const char side[4] = {0, 0, static_cast<char>(0xEA), 0x60};
-  std::memcpy(&huge[16], side, 4);
-  std::memcpy(&huge[20], side, 4);
-  EXPECT_TRUE(refused(huge));
+  // Headers claiming pictures beyond the limits (their checksums made right, so the size check
+  // is what refuses them) are refused before any pixel memory is taken; one within the limits
+  // gets past the size check and fails on its pixel data instead.
+  auto sizeError = [&](uint32_t w, uint32_t h) {
+    std::string e;
+    EXPECT_FALSE(png.LoadFromData(WithHeaderSize(good, w, h), &e)) << w << "x" << h;
+    EXPECT_EQ(png.Data(), good);
+    return e;
+  };
+  EXPECT_EQ(sizeError(9000, 1), "PNG picture too large");     // one side too long
+  EXPECT_EQ(sizeError(1, 9000), "PNG picture too large");
+  EXPECT_EQ(sizeError(5000, 5000), "PNG picture too large");  // too many pixels
+  EXPECT_EQ(sizeError(60000, 60000), "PNG picture too large");
+  EXPECT_NE(sizeError(4096, 4096), "PNG picture too large");  // exactly the limit: allowed
 
   EXPECT_FALSE(png.LoadFromFile("C:\\no\\such\\picture.png", &error));
   EXPECT_EQ(png.Width(), 16);
@@ -151,4 +174,64 @@ TEST(Png, LoadsFromFile) {
   TskPngImage copy(png);
   EXPECT_EQ(copy.Data(), bytes);
   EXPECT_NE(copy.PremultipliedBitmap(), png.PremultipliedBitmap());  // each owns its bitmap
+}
+
+// A page of pictures decodes each against what its budget has left: the same picture is
+// refused once the budget is smaller than its pixel count, before it is decoded.
+TEST(Png, PixelBudgetRefusesBeforeDecoding) {
+  std::string bytes = MakePng(16, 16, false, [](int, int) { return 0xFF102030u; });
+  TskPngImage png;
+  std::string error;
+  EXPECT_FALSE(png.LoadFromData(bytes, &error, 255));
+  EXPECT_EQ(error, "PNG picture too large");
+  EXPECT_TRUE(png.Empty());
+  EXPECT_TRUE(png.LoadFromData(bytes, &error, 256)) << error;
+  EXPECT_EQ(png.Width(), 16);
+}
+
+TEST(Png, TilesMeetingTheClipBoxOnly) {
+  struct Case {
+    RECT area, clip;
+    int w, h;
+    TskTileSpan want;
+  } cases[] = {
+      {{0, 0, 528, 321}, {0, 0, 528, 321}, 16, 16, {0, 0, 33, 21}},
+      {{0, 0, 528, 321}, {100, 100, 110, 110}, 16, 16, {6, 6, 1, 1}},
+      {{0, 0, 528, 321}, {95, 100, 97, 112}, 16, 16, {5, 6, 2, 1}},  // across a tile edge
+      {{10, 20, 528, 321}, {10, 20, 26, 36}, 16, 16, {0, 0, 1, 1}},
+      {{0, 0, 528, 321}, {600, 0, 700, 10}, 16, 16, {0, 0, 0, 0}},  // outside the area
+      {{0, 0, 100, 100}, {0, 0, 100, 100}, 0, 16, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    TskTileSpan s = SkTileSpan(c.area, c.clip, c.w, c.h);
+    EXPECT_EQ(s.FirstColumn, c.want.FirstColumn) << c.clip.left << "," << c.clip.top;
+    EXPECT_EQ(s.FirstRow, c.want.FirstRow) << c.clip.left << "," << c.clip.top;
+    EXPECT_EQ(s.Columns, c.want.Columns) << c.clip.left << "," << c.clip.top;
+    EXPECT_EQ(s.Rows, c.want.Rows) << c.clip.left << "," << c.clip.top;
+  }
+
+  // Drawn: copies start at the area's corner, nothing lands outside the clip box.
+  TskPngImage tile;
+  std::string error;
+  ASSERT_TRUE(tile.LoadFromData(
+      MakePng(16, 16, false, [](int x, int y) { return x == 0 && y == 0 ? 0xFFFF0000u : 0xFF0000FFu; }), &error));
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP target = CreateCompatibleBitmap(screen, 100, 60);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, target);
+  RECT all = {0, 0, 100, 60};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  IntersectClipRect(dc, 30, 30, 60, 50);
+  tile.DrawTiled(dc, RECT{4, 4, 100, 60});
+  SelectClipRgn(dc, nullptr);
+  EXPECT_EQ(GetPixel(dc, 36, 36), RGB(255, 0, 0));  // a copy's corner: 4 + 2 * 16
+  EXPECT_EQ(GetPixel(dc, 37, 36), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 52, 36), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 29, 36), RGB(255, 255, 255));  // left of the clip box
+  EXPECT_EQ(GetPixel(dc, 36, 50), RGB(255, 255, 255));  // below it
+  EXPECT_EQ(GetPixel(dc, 4, 4), RGB(255, 255, 255));
+  SelectObject(dc, old);
+  DeleteObject(target);
+  DeleteDC(dc);
 }

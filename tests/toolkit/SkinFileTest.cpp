@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <map>
+#include <sstream>
+
 #include "support/TestSupport.h"
 #include "tests/toolkit/ToolkitTestUtil.h"
+#include "framework/IniText.h"
 #include "toolkit/Skin.h"
+#include "toolkit/SkinData.h"
 #include "toolkit/SkinDescription.h"
 #include "toolkit/SkinFile.h"
 
@@ -219,5 +224,113 @@ TEST(SkinFile, ShippedAndBuiltInSkinsLoad) {
     ASSERT_TRUE(skin) << f[0] << ": " << error;
     EXPECT_EQ(skin->Name(), f[1]);
     EXPECT_NE(skin->Desc().Window, frost->Desc().Window);
+  }
+}
+
+// A tiled window texture is drawn once per copy on every background paint: one smaller than
+// 16 x 16 is refused when the skin loads, and the skin in effect stays.
+TEST(SkinFile, TinyWindowTexturesAreRefused) {
+  const std::string desc = "[Skin]\r\nName=Tiled\r\n[Pieces]\r\nWindowTexture=tex.png\r\n";
+  auto withTexture = [&](int w, int h) {
+    return PackOrDie({{"skin.ini", desc}, {"tex.png", MakePng(w, h, true, [](int, int) { return 0x80FFFFFFu; })}});
+  };
+  std::string error;
+  for (auto size : {std::pair<int, int>{1, 1}, {15, 16}, {16, 15}, {200, 1}}) {
+    EXPECT_FALSE(TskSkin::FromFileBytes(withTexture(size.first, size.second), &error)) << size.first;
+    EXPECT_NE(error.find("WindowTexture"), std::string::npos) << error;
+  }
+  std::shared_ptr<const TskSkin> ok = TskSkin::FromFileBytes(withTexture(16, 16), &error);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(ok->Piece("tex.png")->Width(), 16);
+
+  TskSkinData data(nullptr);
+  ASSERT_TRUE(data.LoadFromBytes(withTexture(32, 16))) << data.LastError();
+  int changes = data.ChangeCount();
+  EXPECT_FALSE(data.LoadFromBytes(withTexture(1, 1)));
+  EXPECT_EQ(data.SkinName(), "Tiled");
+  EXPECT_EQ(data.Skin()->Piece("tex.png")->Width(), 32);
+  EXPECT_EQ(data.ChangeCount(), changes);
+}
+
+// --- The format's description in toolkit/SkinFile.h -----------------------------------------
+
+extern const char kSkinFileHeaderHex[];
+
+namespace {
+
+std::string SkinFileHeaderText() {
+  std::string text;
+  for (const char* p = kSkinFileHeaderHex; p[0] && p[1]; p += 2)
+    text += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
+  return text;
+}
+
+// The rows "// | key | type | values | default | what it does |" of the table.
+std::map<std::string, TSkinKeyInfo> DocumentedKeys() {
+  std::map<std::string, TSkinKeyInfo> keys;
+  std::istringstream in(SkinFileHeaderText());
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.compare(0, 4, "// |") != 0) continue;
+    std::vector<std::string> cells;
+    std::istringstream row(line.substr(4));
+    std::string cell;
+    while (std::getline(row, cell, '|')) cells.push_back(TrimA(cell));
+    if (cells.size() < 5 || cells[0] == "key" || cells[0].compare(0, 1, "-") == 0) continue;
+    EXPECT_FALSE(cells[4].empty()) << cells[0] << " says nothing of what it does";
+    EXPECT_EQ(keys.count(cells[0]), 0u) << cells[0] << " twice";
+    keys[cells[0]] = TSkinKeyInfo{cells[0], cells[1], cells[2], cells[3]};
+  }
+  return keys;
+}
+
+}  // namespace
+
+TEST(SkinFormat, TheTableInSkinFileHIsTheParsersKeyList) {
+  std::map<std::string, TSkinKeyInfo> documented = DocumentedKeys();
+  std::vector<TSkinKeyInfo> parsed = SkinDescriptionKeys();
+  ASSERT_GT(parsed.size(), 60u);
+  EXPECT_EQ(documented.size(), parsed.size());
+  for (const TSkinKeyInfo& k : parsed) {
+    auto it = documented.find(k.Key);
+    if (it == documented.end()) {
+      ADD_FAILURE() << k.Key << " is read by the parser but not in the table";
+      continue;
+    }
+    EXPECT_EQ(it->second.Type, k.Type) << k.Key;
+    EXPECT_EQ(it->second.Range, k.Range) << k.Key;
+    EXPECT_EQ(it->second.Default, k.Default) << k.Key;
+  }
+}
+
+// What the table says of each key holds for the parser: the default is a value it takes,
+// numbers take exactly their range, a piece names an entry to load.
+TEST(SkinFormat, EachKeyTakesWhatTheTableSays) {
+  for (const auto& [key, info] : DocumentedKeys()) {
+    size_t dot = key.find('.');
+    std::string section = key.substr(0, dot), name = key.substr(dot + 1);
+    auto parse = [&](const std::string& value, TSkinDescription* out) {
+      std::string error;
+      return ParseSkinDescription("[" + section + "]\n" + name + "=" + value + "\n", out, &error);
+    };
+    TSkinDescription d;
+    if (info.Type == "colour" || info.Type == "font" || info.Type == "number") {
+      EXPECT_TRUE(parse(info.Default, &d)) << key << "=" << info.Default;
+    }
+    if (info.Type == "colour") {
+      EXPECT_FALSE(parse("#GG0000", &d)) << key;
+    }
+    if (info.Type == "number") {
+      size_t dots = info.Range.find("..");
+      int low = std::stoi(info.Range.substr(0, dots)), high = std::stoi(info.Range.substr(dots + 2));
+      EXPECT_TRUE(parse(std::to_string(low), &d)) << key;
+      EXPECT_TRUE(parse(std::to_string(high), &d)) << key;
+      EXPECT_FALSE(parse(std::to_string(low - 1), &d)) << key;
+      EXPECT_FALSE(parse(std::to_string(high + 1), &d)) << key;
+    }
+    if (info.Type == "piece") {
+      ASSERT_TRUE(parse("piece.png", &d)) << key;
+      EXPECT_EQ(SkinPieceNames(d), std::vector<std::string>{"piece.png"}) << key;
+    }
   }
 }
