@@ -23,12 +23,6 @@ std::wstring Wide(const std::string& s) {
 
 bool IsPngBytes(const std::string& s) { return s.size() > 8 && s.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0; }
 
-bool IsWebAddress(const std::string& url) {
-  std::string l = url.substr(0, 8);
-  for (char& c : l) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return l.compare(0, 7, "http://") == 0 || l.compare(0, 8, "https://") == 0;
-}
-
 bool ReadLocalFile(const std::string& path, std::string* out) {
   TFileHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -97,7 +91,7 @@ DWORD WINAPI FetchThread(void* param) {
       for (const THtmlItem& item : doc.Items) {
         if (item.Kind != THtmlItem::kImage || item.Src.empty() || count >= 16) continue;
         std::string url = ResolveUrl(r->Url, item.Src);
-        if (!IsWebAddress(url) || r->Pictures.count(url)) continue;
+        if (PictureSource(r->Url, url, nullptr) != TPictureSource::kWeb || r->Pictures.count(url)) continue;
         ++count;
         std::string bytes;
         if (FetchUrl(session, url, &bytes)) r->Pictures[url] = std::move(bytes);
@@ -213,47 +207,85 @@ void TEmbeddedBrowser::FetchDone(TFetchResult* result) {
   if (r->Id != fetchId_ || fetchId_ == 0) return;  // a navigation came after it
   fetchId_ = 0;
   std::string body = r->Ok ? r->Body : "<h3>The page cannot be shown</h3><p>" + r->Url + "</p>";
-  ShowDocument(r->Url, body, r->Ok && IsPngBytes(body));
-  for (size_t i = 0; i < doc_.Items.size(); ++i) {
-    const THtmlItem& item = doc_.Items[i];
-    if (item.Kind != THtmlItem::kImage) continue;
-    auto it = r->Pictures.find(ResolveUrl(r->Url, item.Src));
-    std::string error;
-    if (it != r->Pictures.end()) pictures_[static_cast<size_t>(pictureOfItem_[i])].LoadFromData(it->second, &error);
-  }
-  Layout();
+  ShowDocument(r->Url, body, r->Ok && IsPngBytes(body), &r->Pictures);
 }
 
-void TEmbeddedBrowser::ShowDocument(const std::string& url, const std::string& content, bool isPicture) {
+int TEmbeddedBrowser::AddPicture(const std::string& bytes, uint64_t* budget) {
+  auto picture = std::make_unique<TskPngImage>();
+  std::string error;
+  // Beyond the page's budget, or damaged: the item keeps its placeholder.
+  if (!bytes.empty() && picture->LoadFromData(bytes, &error, *budget))
+    *budget -= static_cast<uint64_t>(picture->Width()) * picture->Height();
+  pictures_.push_back(std::move(picture));
+  return static_cast<int>(pictures_.size()) - 1;
+}
+
+// The bytes of picture `address` of page `url`: a local file or what the fetch brought along.
+std::string TEmbeddedBrowser::PictureBytes(const std::string& url, const std::string& address,
+                                           const std::map<std::string, std::string>* fetched) {
+  std::string path, bytes;
+  switch (PictureSource(url, address, &path)) {
+    case TPictureSource::kLocalFile:
+      ReadLocalFile(path, &bytes);
+      break;
+    case TPictureSource::kWeb:
+      if (fetched) {
+        auto it = fetched->find(address);
+        if (it != fetched->end()) bytes = it->second;
+      }
+      break;
+    case TPictureSource::kNone:
+      break;
+  }
+  return bytes;
+}
+
+void TEmbeddedBrowser::ShowDocument(const std::string& url, const std::string& content, bool isPicture,
+                                    const std::map<std::string, std::string>* fetched) {
   location_ = url;
   pictures_.clear();
   pictureOfItem_.clear();
+  // Every picture of the page is decoded once, whatever the number of items showing it, and
+  // all of them together within one budget of pixels: a page cannot take the process's
+  // address space with copies of one large picture or with many of them.
+  uint64_t budget = kMaxPagePicturePixels;
   if (isPicture) {
     doc_ = THtmlDocument();
     THtmlItem item;
     item.Kind = THtmlItem::kImage;
     doc_.Items.push_back(item);
-    pictures_.emplace_back();
-    std::string error;
-    pictures_.back().LoadFromData(content, &error);
+    pictureOfItem_.assign(1, AddPicture(content, &budget));
   } else {
     doc_ = ParseHtml(content);
-  }
-  pictureOfItem_.assign(doc_.Items.size(), -1);
-  if (isPicture) pictureOfItem_[0] = 0;
-  for (size_t i = 0; i < doc_.Items.size(); ++i) {
-    if (doc_.Items[i].Kind != THtmlItem::kImage || isPicture) continue;
-    pictureOfItem_[i] = static_cast<int>(pictures_.size());
-    pictures_.emplace_back();
-    std::string path = UrlToLocalPath(ResolveUrl(url, doc_.Items[i].Src));
-    std::string error;
-    if (!path.empty()) pictures_.back().LoadFromFile(path, &error);
+    pictureOfItem_.assign(doc_.Items.size(), -1);
+    std::map<std::string, int> byAddress;
+    for (size_t i = 0; i < doc_.Items.size(); ++i) {
+      if (doc_.Items[i].Kind != THtmlItem::kImage) continue;
+      std::string address = ResolveUrl(url, doc_.Items[i].Src);
+      auto known = byAddress.find(address);
+      if (known == byAddress.end())
+        known = byAddress.emplace(address, AddPicture(PictureBytes(url, address, fetched), &budget)).first;
+      pictureOfItem_[i] = known->second;
+    }
   }
   focusLink_ = hotLink_ = -1;
   scrollY_ = 0;
   if (HWND h = HandleIfAllocated()) SetWindowTextA(h, doc_.Title.c_str());
   Layout();
   OnDocumentComplete(this);
+}
+
+const TskPngImage* TEmbeddedBrowser::PictureOf(int item) const {
+  if (item < 0 || item >= static_cast<int>(pictureOfItem_.size()) || pictureOfItem_[static_cast<size_t>(item)] < 0)
+    return nullptr;
+  const TskPngImage* p = pictures_[static_cast<size_t>(pictureOfItem_[static_cast<size_t>(item)])].get();
+  return p->Empty() ? nullptr : p;
+}
+
+int TEmbeddedBrowser::PictureCount() const {
+  int n = 0;
+  for (const auto& p : pictures_) n += p->Empty() ? 0 : 1;
+  return n;
 }
 
 HFONT TEmbeddedBrowser::FontFor(const THtmlItem& item) {
@@ -363,7 +395,7 @@ void TEmbeddedBrowser::Layout() {
         lineEmpty = true;
         break;
       case THtmlItem::kImage: {
-        const TskPngImage* pic = pictureOfItem_[i] >= 0 ? &pictures_[static_cast<size_t>(pictureOfItem_[i])] : nullptr;
+        const TskPngImage* pic = PictureOf(static_cast<int>(i));
         int w = item.Width, hgt = item.Height;
         if (pic && !pic->Empty()) {
           if (!w && !hgt) {
@@ -414,9 +446,7 @@ void TEmbeddedBrowser::PaintControl(HDC dc, const RECT& client) {
     if (item.Kind == THtmlItem::kRule) {
       SkFillRect(dc, box, d.PanelBorder);
     } else if (item.Kind == THtmlItem::kImage) {
-      int pi = pictureOfItem_[static_cast<size_t>(f.Item)];
-      const TskPngImage* pic = pi >= 0 ? &pictures_[static_cast<size_t>(pi)] : nullptr;
-      if (pic && !pic->Empty()) {
+      if (const TskPngImage* pic = PictureOf(f.Item)) {
         pic->DrawStretched(dc, box);
       } else {
         SkRoundFrame(dc, box, 0, d.EditBorder);
@@ -456,7 +486,10 @@ RECT TEmbeddedBrowser::LinkRect(int index) const {
 
 bool TEmbeddedBrowser::ClickLink(int index) {
   if (index < 0 || index >= static_cast<int>(doc_.Links.size())) return false;
-  return Navigate(ResolveUrl(location_, doc_.Links[static_cast<size_t>(index)]));
+  std::string target = ResolveUrl(location_, doc_.Links[static_cast<size_t>(index)]);
+  // A page from the web does not lead to the computer's files or to network shares.
+  if (IsWebAddress(location_) && !UrlToLocalPath(target).empty()) return false;
+  return Navigate(target);
 }
 
 void TEmbeddedBrowser::ScrollTo(int y) {

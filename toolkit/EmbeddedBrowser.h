@@ -5,6 +5,7 @@
 
 #include <oaidl.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ using TBrowserBeforeNavigate2 =
     TEvent<TObject*, IDispatch*, VARIANT&, VARIANT&, VARIANT&, VARIANT&, VARIANT&, VARIANT_BOOL&>;
 // The text of a variant as 8-bit text (empty for anything that is not text or a number).
 std::string VariantText(const VARIANT& v);
+
+// The pixels all pictures of one page may decode to together: one picture of the largest size
+// a picture may have and half as much again (some 100 MB of pixels, twice that once drawn).
+// Pictures beyond it show their placeholder.
+constexpr uint64_t kMaxPagePicturePixels = kMaxPngPixels / 2 * 3;
 
 class TEmbeddedBrowser : public TskSkinControl {
   QM_CLASS(TEmbeddedBrowser, TskSkinControl)
@@ -41,6 +47,11 @@ class TEmbeddedBrowser : public TskSkinControl {
   bool ClickLink(int index);
   // Where link `index` is drawn, in client coordinates (empty when not visible).
   RECT LinkRect(int index) const;
+  // The decoded picture item `item` of the document shows, or null while it shows its
+  // placeholder (not loaded, damaged, refused, or beyond the page's budget).
+  const TskPngImage* PictureOf(int item) const;
+  // How many different pictures the page has decoded.
+  int PictureCount() const;
 
   TBrowserBeforeNavigate2 OnBeforeNavigate2;
   TNotifyEvent OnDocumentComplete;
@@ -59,7 +70,11 @@ class TEmbeddedBrowser : public TskSkinControl {
     std::string Text;
     int Link;
   };
-  void ShowDocument(const std::string& url, const std::string& content, bool isPicture);
+  void ShowDocument(const std::string& url, const std::string& content, bool isPicture,
+                    const std::map<std::string, std::string>* fetched = nullptr);
+  int AddPicture(const std::string& bytes, uint64_t* budget);
+  static std::string PictureBytes(const std::string& url, const std::string& address,
+                                  const std::map<std::string, std::string>* fetched);
   void Layout();
   HFONT FontFor(const THtmlItem& item);
   void ScrollTo(int y);
@@ -68,8 +83,8 @@ class TEmbeddedBrowser : public TskSkinControl {
 
   std::string location_;
   THtmlDocument doc_;
-  std::vector<TskPngImage> pictures_;  // one per image item (empty when not loaded)
-  std::vector<int> pictureOfItem_;
+  std::vector<std::unique_ptr<TskPngImage>> pictures_;  // one per address (empty when not loaded)
+  std::vector<int> pictureOfItem_;                       // per item: index into pictures_, or -1
   std::vector<TFragment> fragments_;
   int contentHeight_ = 0;
   int scrollY_ = 0;

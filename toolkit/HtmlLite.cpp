@@ -382,3 +382,26 @@ std::string ResolveUrl(const std::string& base, const std::string& href) {
   path = path.substr(0, path.find_last_of('/') + 1);
   return origin + NormalizePath(path + href, '/', 0);
 }
+
+bool IsWebAddress(const std::string& url) {
+  std::string l = LowerStr(url.substr(0, 8));
+  return l.compare(0, 7, "http://") == 0 || l.compare(0, 8, "https://") == 0;
+}
+
+namespace {
+
+// A share or device path: "\\host\share", "\\?\...", "\\.\..." (either slash).
+bool IsSharePath(const std::string& p) {
+  return p.size() >= 2 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/');
+}
+
+}  // namespace
+
+TPictureSource PictureSource(const std::string& pageUrl, const std::string& pictureUrl, std::string* localPath) {
+  if (IsWebAddress(pageUrl)) return IsWebAddress(pictureUrl) ? TPictureSource::kWeb : TPictureSource::kNone;
+  std::string page = UrlToLocalPath(pageUrl);
+  std::string path = UrlToLocalPath(pictureUrl);
+  if (page.empty() || path.empty() || IsSharePath(path)) return TPictureSource::kNone;
+  if (localPath) *localPath = path;
+  return TPictureSource::kLocalFile;
+}

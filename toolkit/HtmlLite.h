@@ -39,3 +39,13 @@ THtmlDocument ParseHtml(const std::string& html);
 std::string ResolveUrl(const std::string& base, const std::string& href);
 // A local file path for a "file:" address or a plain path; empty for anything else.
 std::string UrlToLocalPath(const std::string& url);
+// An "http:" or "https:" address.
+bool IsWebAddress(const std::string& url);
+
+// Where a picture of a page may come from. A page from the web gets its pictures from the web
+// only: it must not make the program open the computer's files, nor network shares, whose
+// server would receive the user's credentials. A page that is a file of this computer gets
+// them from its files, never from a share ("\\host\share\x.png"); its web pictures are not
+// fetched. `pictureUrl` is the resolved address; for kLocalFile, `localPath` is the file.
+enum class TPictureSource { kNone, kLocalFile, kWeb };
+TPictureSource PictureSource(const std::string& pageUrl, const std::string& pictureUrl, std::string* localPath);

@@ -2,7 +2,10 @@
 // link clicks included, and Cancel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/TestSupport.h"
+#include "tests/net/HttpTestServer.h"
 #include "tests/toolkit/DemoForm.h"
 #include "tests/toolkit/ToolkitTestUtil.h"
 
@@ -67,6 +70,158 @@ TEST(Html, ResolvesAddresses) {
   for (auto& c : cases) EXPECT_EQ(ResolveUrl(c.base, c.href), c.want) << c.base << " + " << c.href;
   EXPECT_EQ(UrlToLocalPath("file:///C:/My%20Pages/a.htm"), "C:\\My Pages\\a.htm");
   EXPECT_EQ(UrlToLocalPath("http://example.com/"), "");
+}
+
+TEST(Html, PicturesOfWebPagesComeFromTheWebOnly) {
+  struct {
+    const char* page;
+    const char* picture;
+    TPictureSource want;
+    const char* path;
+  } cases[] = {
+      {"C:\\pages\\index.htm", "C:\\pages\\a.png", TPictureSource::kLocalFile, "C:\\pages\\a.png"},
+      {"file:///C:/pages/index.htm", "file:///C:/pages/a%20b.png", TPictureSource::kLocalFile, "C:\\pages\\a b.png"},
+      {"C:\\pages\\index.htm", "\\\\host\\share\\x.png", TPictureSource::kNone, ""},
+      {"C:\\pages\\index.htm", "file:\\\\host\\share\\x.png", TPictureSource::kNone, ""},
+      {"C:\\pages\\index.htm", "//host/share/x.png", TPictureSource::kNone, ""},
+      {"C:\\pages\\index.htm", "\\\\?\\C:\\x.png", TPictureSource::kNone, ""},
+      {"C:\\pages\\index.htm", "http://example.com/a.png", TPictureSource::kNone, ""},
+      {"\\\\host\\share\\index.htm", "\\\\host\\share\\a.png", TPictureSource::kNone, ""},
+      {"http://example.com/index.htm", "http://example.com/a.png", TPictureSource::kWeb, ""},
+      {"https://example.com/index.htm", "HTTPS://cdn.example.com/a.png", TPictureSource::kWeb, ""},
+      {"http://example.com/index.htm", "C:\\Windows\\a.png", TPictureSource::kNone, ""},
+      {"http://example.com/index.htm", "file:///C:/a.png", TPictureSource::kNone, ""},
+      {"http://example.com/index.htm", "\\\\host\\share\\x.png", TPictureSource::kNone, ""},
+      {"http://example.com/index.htm", "ftp://example.com/a.png", TPictureSource::kNone, ""},
+  };
+  for (auto& c : cases) {
+    std::string path;
+    EXPECT_EQ(PictureSource(c.page, c.picture, &path), c.want) << c.page << " + " << c.picture;
+    EXPECT_EQ(path, c.path) << c.page << " + " << c.picture;
+  }
+}
+
+namespace {
+
+std::unique_ptr<TForm> BrowserForm(TEmbeddedBrowser** browser) {
+  std::unique_ptr<TForm> f = NewPlainForm(400, 300);
+  auto* b = new TEmbeddedBrowser(f.get());
+  b->SetBounds(0, 0, 400, 300);
+  b->SetParent(f.get());
+  f->Show();
+  *browser = b;
+  return f;
+}
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+}  // namespace
+
+// A page that shows one large picture many times decodes it once; the pictures of a page
+// together stay within one picture's worth of pixels, and beyond it items keep their
+// placeholder. The pictures decoded are the ones drawn.
+TEST(Browser, PicturesDecodeOncePerAddressWithinOneBudget) {
+  TScratchDir dir("pictures");
+  WriteAll(dir / "big.png", MakePng(4096, 4096, false, [](int, int) { return 0xFF2060A0u; }));
+  WriteAll(dir / "small.png", MakePng(30, 20, false, [](int, int) { return 0xFFE0A020u; }));
+  WriteAll(dir / "page.htm", "<p><a href=\"x.htm\"><img src=\"small.png\"></a></p>" +
+                                 Repeat("<img src=\"big.png\" width=8 height=8>", 40) + "<img src=\"missing.png\">");
+  TEmbeddedBrowser* b = nullptr;
+  std::unique_ptr<TForm> f = BrowserForm(&b);
+  ASSERT_TRUE(b->Navigate(dir / "page.htm"));
+  Pump(100);
+  EXPECT_EQ(b->PictureCount(), 2);
+  const TskPngImage* first = nullptr;
+  int bigItems = 0, smallItem = -1, missingItem = -1;
+  for (size_t i = 0; i < b->Document().Items.size(); ++i) {
+    const THtmlItem& item = b->Document().Items[i];
+    if (item.Kind != THtmlItem::kImage) continue;
+    if (item.Src == "small.png") smallItem = static_cast<int>(i);
+    if (item.Src == "missing.png") missingItem = static_cast<int>(i);
+    if (item.Src != "big.png") continue;
+    const TskPngImage* p = b->PictureOf(static_cast<int>(i));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Width(), 4096);
+    if (!first) first = p;
+    EXPECT_EQ(p, first) << "item " << i << " decoded a copy of its own";
+    ++bigItems;
+  }
+  EXPECT_EQ(bigItems, 40);
+  ASSERT_GE(smallItem, 0);
+  ASSERT_NE(b->PictureOf(smallItem), nullptr);
+  EXPECT_EQ(b->PictureOf(missingItem), nullptr);
+  // The small picture, a link, is on the screen in its own colours.
+  RECT r = b->LinkRect(0);
+  ASSERT_EQ(r.right - r.left, 30);
+  EXPECT_EQ(ScreenPixel(b->Handle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2), RGB(0xE0, 0xA0, 0x20));
+
+  // Three different pictures of 2900 x 2900: the third would pass the budget.
+  ASSERT_LT(2 * 2900 * 2900, kMaxPagePicturePixels);
+  ASSERT_GT(3 * 2900 * 2900, kMaxPagePicturePixels);
+  for (const char* name : {"p1.png", "p2.png", "p3.png"})
+    WriteAll(dir / name, MakePng(2900, 2900, false, [](int, int) { return 0xFF808080u; }));
+  WriteAll(dir / "three.htm", "<img src=p1.png><img src=p2.png><img src=p3.png><img src=p1.png>");
+  ASSERT_TRUE(b->Navigate(dir / "three.htm"));
+  EXPECT_EQ(b->PictureCount(), 2);
+  std::vector<const TskPngImage*> shown;
+  for (size_t i = 0; i < b->Document().Items.size(); ++i) shown.push_back(b->PictureOf(static_cast<int>(i)));
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_NE(shown[0], nullptr);
+  EXPECT_NE(shown[1], nullptr);
+  EXPECT_EQ(shown[2], nullptr);
+  EXPECT_EQ(shown[3], shown[0]);
+}
+
+// A page from the web shows the pictures it gets from the web; its local and share pictures
+// are never opened, and its links to local files are not followed.
+TEST(Browser, WebPagesNeverOpenLocalFilesOrShares) {
+  static THttpTestServer server(23);
+  ASSERT_TRUE(server.Listening()) << "cannot listen at port 80 on 127.0.23.x";
+  TScratchDir dir("webpage");
+  std::string local = dir / "local.png";
+  WriteAll(local, MakePng(10, 10, false, [](int, int) { return 0xFF00FF00u; }));
+  std::string localUrl = "file:///" + local;
+  std::replace(localUrl.begin(), localUrl.end(), '\\', '/');
+  const std::string page = "<p><img src=\"web.png\"><img src=\"" + local + "\"><img src=\"" + localUrl +
+                           "\"><img src=\"\\\\" + server.Host() + "\\share\\x.png\"></p><a href=\"" + local +
+                           "\">local</a> <a href=\"next.htm\">next</a>";
+  const std::string web = MakePng(12, 12, false, [](int, int) { return 0xFF0000FFu; });
+  server.SetHandler([&](THttpConnection& conn, const std::string&, const std::string& path) {
+    if (path == "/page.htm") THttpTestServer::Ok(conn, page);
+    else if (path == "/web.png") THttpTestServer::Ok(conn, web);
+    else THttpTestServer::Ok(conn, "<p>next</p>");
+  });
+  TEmbeddedBrowser* b = nullptr;
+  std::unique_ptr<TForm> f = BrowserForm(&b);
+  int navigations = 0;
+  b->OnBeforeNavigate2 = [&](TObject*, IDispatch*, VARIANT&, VARIANT&, VARIANT&, VARIANT&, VARIANT&, VARIANT_BOOL&) {
+    ++navigations;
+  };
+  std::string url = "http://" + server.Host() + "/page.htm";
+  ASSERT_TRUE(b->Navigate(url));
+  ASSERT_TRUE(WaitFor([&] { return !b->Busy(); }, 20000));
+  EXPECT_EQ(b->LocationURL(), url);
+  EXPECT_EQ(b->PictureCount(), 1);
+  int decoded = 0;
+  for (size_t i = 0; i < b->Document().Items.size(); ++i)
+    if (const TskPngImage* p = b->PictureOf(static_cast<int>(i))) {
+      EXPECT_EQ(b->Document().Items[i].Src, "web.png");
+      EXPECT_EQ(p->Width(), 12);
+      ++decoded;
+    }
+  EXPECT_EQ(decoded, 1);
+  // The link to the local file leads nowhere; the one to the web does.
+  EXPECT_FALSE(b->ClickLink(0));
+  EXPECT_EQ(navigations, 1);
+  EXPECT_EQ(b->LocationURL(), url);
+  EXPECT_TRUE(b->ClickLink(1));
+  EXPECT_EQ(navigations, 2);
+  ASSERT_TRUE(WaitFor([&] { return !b->Busy(); }, 20000));
+  EXPECT_EQ(b->LocationURL(), "http://" + server.Host() + "/next.htm");
 }
 
 TEST(Browser, LinkClickRaisesBeforeNavigateAndCancelStopsIt) {
