@@ -5,9 +5,19 @@
 #include "components/StoredData.h"
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
+#include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
 
 namespace {
+
+// The settings store traces the keys it does not find, and the first trace line starts the
+// viewer named by the registry value that the trace tests of the same prefix write: a viewer
+// started from here would outlive this program and hold its output open.
+class TNoTraceViewer : public ::testing::Environment {
+ public:
+  void SetUp() override { GetDebugger()->AutoStartViewer = false; }
+};
+const auto* const kNoTraceViewer = ::testing::AddGlobalTestEnvironment(new TNoTraceViewer);
 
 class TfrmEngineHost : public TForm {
   QM_CLASS(TfrmEngineHost, TForm)

@@ -20,6 +20,7 @@
 #include "components/StoredData.h"
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
+#include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
 namespace {
@@ -102,6 +103,10 @@ QM_REGISTER_CLASS(TfrmMain, b) {
 TfrmMain* frmMain = nullptr;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A debug-mode start would launch the trace viewer (found through the registry value that
+  // the trace tests of the same prefix write): it would outlive the test and hold its output
+  // open. The debug decision is what these tests follow, so the viewer counts as started.
+  GetDebugger()->ViewerStarted = true;
   if (EnvVar("QM_TEST_KEYS") == "ctrlshift") SetKeyStateSource(&HeldCtrlShift);
   if (EnvVar("QM_TEST_DAMAGED") == "1")
     RegisterStoredForm("TfrmMain", "object frmMain : TfrmMain\n  object engine1 : TCLEngine\n    Bogus = 1\n  end\nend\n");

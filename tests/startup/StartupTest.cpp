@@ -383,7 +383,8 @@ TEST(Startup, TwentyStartsAtOnceGiveOneWindowAndEveryText) {
   DWORD pid = GetProcessId(running);
   EXPECT_EQ(app.EventsOf("window").size(), 1u);
   EXPECT_EQ(TAppDir::Windows(pid).size(), 1u);
-  ASSERT_TRUE(app.WaitEvent("cmd", pid, 20, 20000)) << app.Commands(pid).size() << " texts arrived";
+  ASSERT_TRUE(app.WaitEvent("cmd", pid, 20, 20000))
+      << app.Commands(pid).size() << " texts arrived\n" << ReadAll(app.Path() + "events.txt");
   std::vector<std::string> got = app.Commands(pid);
   std::sort(got.begin(), got.end());
   std::sort(expected.begin(), expected.end());
