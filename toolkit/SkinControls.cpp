@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "toolkit/SkinForm.h"
 #include "toolkit/SkinPaint.h"
@@ -587,7 +588,12 @@ SIZE TskSkinTextLabel::TextExtent() {
 }
 
 void TskSkinTextLabel::PaintControl(HDC dc, const RECT& client) {
-  SkText(dc, GetText(), client, DrawFont(), TextColor(), DT_LEFT | DT_TOP | DT_WORDBREAK);
+  // Only the lines that fit whole: a line cut through the middle reads as a fault.
+  RECT r = client;
+  int lineHeight = SkLineHeight(dc, DrawFont());
+  r.bottom = r.top + (client.bottom - client.top) / lineHeight * lineHeight;
+  if (r.bottom <= r.top) return;
+  SkText(dc, GetText(), r, DrawFont(), TextColor(), DT_LEFT | DT_TOP | DT_WORDBREAK);
 }
 
 // --- TskSkinLinkLabel ---------------------------------------------------------------------------
@@ -642,17 +648,32 @@ void TskSkinLinkLabel::WndProc(TMessage& m) {
   }
 }
 
+HFONT TskSkinLinkLabel::LinkFont() {
+  LOGFONTA lf = {};
+  if (!GetObjectA(DrawFont(), sizeof lf, &lf)) return Skin()->LinkFont();
+  if (!underlined_.get() || std::memcmp(&lf, &underlinedFrom_, sizeof lf) != 0) {
+    underlinedFrom_ = lf;
+    lf.lfUnderline = TRUE;
+    underlined_ = TskFontHandle(CreateFontIndirectA(&lf));
+  }
+  return underlined_.get() ? underlined_.get() : Skin()->LinkFont();
+}
+
 void TskSkinLinkLabel::PaintControl(HDC dc, const RECT& client) {
-  std::shared_ptr<const TskSkin> skin = Skin();
-  const TSkinDescription& d = skin->Desc();
+  const TSkinDescription& d = Skin()->Desc();
   HWND h = HandleIfAllocated();
   bool enabled = h ? IsWindowEnabled(h) != FALSE : Enabled();
   bool focused = h && GetFocus() == h;
   COLORREF color = !enabled ? d.DisabledText : Hot() ? d.LinkHot : d.Link;
-  SkText(dc, GetText(), client, skin->LinkFont(), color, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  // The whole text is underlined, so a mnemonic's own underline would add nothing; Alt and
+  // the letter still press the link.
+  std::string text = SkWithoutMnemonics(GetText());
+  HFONT font = LinkFont();
+  SIZE s = SkTextPlacedSize(dc, text, font);
+  int y = client.top + (client.bottom - client.top - s.cy) / 2;
+  SkTextPlaced(dc, text, client.left, y, client, font, color);
   if (focused) {
-    SIZE s = SkTextSize(dc, GetText(), skin->LinkFont(), DT_SINGLELINE);
-    RECT fr = {client.left, client.top, std::min(client.right, client.left + s.cx + 2), client.bottom};
+    RECT fr = {client.left, client.top, std::min<LONG>(client.right, client.left + s.cx + 2), client.bottom};
     SkFocusRect(dc, fr, d.Focus);
   }
 }

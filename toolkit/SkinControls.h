@@ -172,11 +172,18 @@ class TskSkinLinkLabel : public TskSkinControl {
   explicit TskSkinLinkLabel(TComponent* owner);
   std::string URL;
   void Click() override;
+  // The font the link is drawn in: an underlined copy of DrawFont() (the skin's font, or the
+  // control's own when UseSkinFont is false).
+  HFONT LinkFont();
 
  protected:
   void CreateParams(TCreateParams& p) override;
   void PaintControl(HDC dc, const RECT& client) override;
   void WndProc(TMessage& m) override;
+
+ private:
+  TskFontHandle underlined_;
+  LOGFONTA underlinedFrom_ = {};
 };
 
 class TskSkinEdit : public TskSkinControl {

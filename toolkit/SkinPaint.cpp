@@ -1,6 +1,7 @@
 #include "toolkit/SkinPaint.h"
 
 #include <algorithm>
+#include <vector>
 
 TskPaintBuffer::TskPaintBuffer(HDC target, const RECT& rect) : target_(target), rect_(rect) {
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
@@ -132,6 +133,63 @@ SIZE SkTextSize(HDC dc, const std::string& text, HFONT font, UINT format, int wr
   RECT r = {0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
   return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+std::string SkWithoutMnemonics(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    else if (text[i] == '&') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+namespace {
+
+// Each character's advance by the font's metrics (the ends of GetTextExtentExPoint's partial
+// extents, made into steps).
+std::vector<int> Advances(HDC dc, const std::string& text, SIZE* size) {
+  std::vector<int> ends(text.size()), steps(text.size());
+  int fit = 0;
+  *size = SIZE{0, 0};
+  if (text.empty() || !GetTextExtentExPointA(dc, text.c_str(), static_cast<int>(text.size()), 0x7FFFFFFF, &fit,
+                                             ends.data(), size))
+    return {};
+  for (size_t i = 0; i < text.size(); ++i) steps[i] = ends[i] - (i ? ends[i - 1] : 0);
+  return steps;
+}
+
+}  // namespace
+
+void SkTextPlaced(HDC dc, const std::string& text, int x, int y, const RECT& clip, HFONT font, COLORREF color) {
+  TskSelect f(dc, font);
+  SIZE size;
+  std::vector<int> steps = Advances(dc, text, &size);
+  if (steps.empty()) return;
+  int oldMode = SetBkMode(dc, TRANSPARENT);
+  COLORREF old = SetTextColor(dc, color);
+  ExtTextOutA(dc, x, y, ETO_CLIPPED, &clip, text.c_str(), static_cast<UINT>(text.size()), steps.data());
+  SetTextColor(dc, old);
+  SetBkMode(dc, oldMode);
+}
+
+SIZE SkTextPlacedSize(HDC dc, const std::string& text, HFONT font) {
+  TskSelect f(dc, font);
+  SIZE size;
+  Advances(dc, text, &size);
+  if (text.empty()) {
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    size.cy = tm.tmHeight;
+  }
+  return size;
+}
+
+int SkLineHeight(HDC dc, HFONT font) {
+  TskSelect f(dc, font);
+  TEXTMETRICA tm;
+  return GetTextMetricsA(dc, &tm) ? std::max<int>(1, tm.tmHeight) : 1;
 }
 
 UINT SkPaintBackgroundMessage() {

@@ -56,6 +56,17 @@ void SkGlowRing(HDC dc, const RECT& inner, int radius, int size, COLORREF color,
 // Text with "&" mnemonics (drawn underlined unless hidePrefix), in `font` and `color`.
 void SkText(HDC dc, const std::string& text, RECT r, HFONT font, COLORREF color, UINT format);
 SIZE SkTextSize(HDC dc, const std::string& text, HFONT font, UINT format, int wrapWidth = 0);
+// One line of text without mnemonics, each character placed at the advance the font's metrics
+// give it, clipped to `clip`. Renderers may place glyphs by hinted advances of their own while
+// an underline and every measurement follow the metrics (Wine draws "Install Firefox
+// Extension" in its 11-pixel Tahoma 10 pixels narrower than it measures, and the underline ran
+// past the last letter); placed this way, ink, underline and measurements agree.
+void SkTextPlaced(HDC dc, const std::string& text, int x, int y, const RECT& clip, HFONT font, COLORREF color);
+SIZE SkTextPlacedSize(HDC dc, const std::string& text, HFONT font);
+// The text as shown with its "&" mnemonics removed ("&&" stays one "&").
+std::string SkWithoutMnemonics(const std::string& text);
+// The height of one line of `font`.
+int SkLineHeight(HDC dc, HFONT font);
 // Background painting between toolkit windows: a registered message (wParam: a device
 // context already shifted to the receiver's coordinates) asks a window to paint its
 // background; toolkit panels and skinned forms answer 1.

@@ -303,3 +303,150 @@ TEST(Controls, HintsBecomeToolsOfOneTooltipMadeOnlyWhenNeeded) {
   EXPECT_EQ(ti.uId, reinterpret_cast<UINT_PTR>(hinted->Handle()));
   EXPECT_STREQ(text, "Removes every cookie");
 }
+
+namespace {
+
+// The client area of a window as it shows on the screen, row by row.
+struct TShot {
+  int Width = 0, Height = 0;
+  std::vector<COLORREF> Pixels;
+  COLORREF At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
+};
+
+TShot ShootClient(HWND wnd) {
+  TShot s;
+  RECT r;
+  GetClientRect(wnd, &r);
+  s.Width = r.right;
+  s.Height = r.bottom;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, s.Width, s.Height);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  POINT at = {0, 0};
+  ClientToScreen(wnd, &at);
+  BitBlt(mem, 0, 0, s.Width, s.Height, screen, at.x, at.y, SRCCOPY);
+  for (int y = 0; y < s.Height; ++y)
+    for (int x = 0; x < s.Width; ++x) s.Pixels.push_back(GetPixel(mem, x, y));
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return s;
+}
+
+int Sum(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
+
+// The longest run of pixels of exactly `color` in row `y`: [first, last], or {-1, -1}.
+std::pair<int, int> LongestRun(const TShot& s, int y, COLORREF color) {
+  std::pair<int, int> best = {-1, -1};
+  for (int x = 0; x < s.Width;) {
+    if (s.At(x, y) != color) {
+      ++x;
+      continue;
+    }
+    int start = x;
+    while (x < s.Width && s.At(x, y) == color) ++x;
+    if (x - start > best.second - best.first + 1) best = {start, x - 1};
+  }
+  return best;
+}
+
+// The underline of a link: the row with the longest run of the link's colour.
+struct TUnderline {
+  int Row = -1, First = -1, Last = -1;
+};
+TUnderline FindUnderline(const TShot& s, COLORREF color) {
+  TUnderline u;
+  for (int y = 0; y < s.Height; ++y) {
+    std::pair<int, int> run = LongestRun(s, y, color);
+    if (run.first >= 0 && run.second - run.first > u.Last - u.First) u = {y, run.first, run.second};
+  }
+  return u;
+}
+
+}  // namespace
+
+// The link is drawn in an underlined copy of its own font when it does not take the skin's,
+// the underline ends where the letters end, the disabled link is in the disabled colour, and
+// the mouse over it is a hand.
+TEST(Controls, LinkLabelUnderlinesItsOwnFontToTheLastLetter) {
+  std::unique_ptr<TForm> holder = NewPlainForm(360, 60);
+  TForm* f = holder.get();
+  auto* link = new TskSkinLinkLabel(f);
+  link->UseSkinFont = false;
+  link->Font()->Name = "Arial";
+  link->Font()->Height = -17;
+  link->Font()->Changed();
+  link->SetText("Install &Firefox Extension");
+  link->SetBounds(10, 10, 330, 30);
+  link->SetParent(f);
+  f->Show();
+  Pump(150);
+  HWND h = link->Handle();
+  const TSkinDescription& d = link->Skin()->Desc();
+
+  // What the text measures in the link's own font, and in the skin's.
+  HDC dc = GetDC(h);
+  SIZE own = SkTextPlacedSize(dc, "Install Firefox Extension", link->Font()->Handle());
+  SIZE skin = SkTextPlacedSize(dc, "Install Firefox Extension", link->Skin()->ControlFont());
+  ReleaseDC(h, dc);
+  ASSERT_GT(std::abs(own.cx - skin.cx), 20) << "the two fonts measure alike: nothing to tell apart";
+
+  TShot shot = ShootClient(h);
+  TUnderline u = FindUnderline(shot, d.Link);
+  ASSERT_GE(u.Row, 0) << "no underline in the link colour";
+  EXPECT_LE(u.First, 1);
+  EXPECT_NEAR(u.Last + 1, own.cx, 2) << "the underline is not the length of the text in the link's own font";
+  // The letters reach the underline's end: the rightmost ink above it is within 2 pixels.
+  int ink = -1;
+  for (int y = 0; y < u.Row; ++y)
+    for (int x = 0; x < shot.Width; ++x)
+      if (Sum(shot.At(x, y)) < Sum(shot.At(shot.Width - 1, y)) - 90) ink = std::max(ink, x);
+  EXPECT_GE(ink, u.Last - 2) << "the underline runs past the last letter";
+  EXPECT_LE(ink, u.Last + 2);
+
+  link->SetEnabled(false);
+  Pump(100);
+  TUnderline grey = FindUnderline(ShootClient(h), d.DisabledText);
+  EXPECT_EQ(grey.Row, u.Row) << "the disabled link is not drawn in the disabled colour";
+  link->SetEnabled(true);
+
+  SendMessageA(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+}
+
+// A word-wrapped label breaks its text into lines within its width and shows only the lines
+// that fit whole.
+TEST(Controls, TextLabelWrapsAndNeverShowsAHalfLine) {
+  std::unique_ptr<TForm> holder = NewPlainForm(300, 200);
+  TForm* f = holder.get();
+  auto* label = new TskSkinTextLabel(f);
+  label->Lines()->SetText(
+      "Enter website address such as example.com. You don't need to type the www or other prefix before the "
+      "main site address. The program will delete all cookies for the domain.");
+  f->Show();
+  HDC dc = GetDC(nullptr);
+  int line = SkLineHeight(dc, label->DrawFont());
+  ReleaseDC(nullptr, dc);
+  label->SetBounds(10, 10, 200, line * 5 / 2);  // two lines and a half
+  label->SetParent(f);
+  Pump(150);
+  TShot shot = ShootClient(label->Handle());
+  auto inkInRows = [&](int top, int bottom, int* right) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 0; x < shot.Width; ++x)
+        if (Sum(shot.At(x, y)) < 300) {
+          ++n;
+          *right = std::max(*right, x);
+        }
+    return n;
+  };
+  int right = -1;
+  EXPECT_GT(inkInRows(0, line, &right), 0) << "no first line";
+  EXPECT_GT(inkInRows(line, 2 * line, &right), 0) << "the text did not wrap onto a second line";
+  EXPECT_GT(right, 120) << "the lines do not use the width";
+  int below = -1;
+  EXPECT_EQ(inkInRows(2 * line, shot.Height, &below), 0) << "a half line shows under the last whole one";
+}

@@ -84,7 +84,10 @@ void BuildDemo(TDemo* d, bool framed, bool show) {
   add(imgIE, d->PnlAll, 3, 31, 40, 40);
   imgIE->SetPngImages(d->Store);
   imgIE->SetImageIndex(1);
+  // The controls take the window's own font, as the main window's do: its layout is made
+  // for it.
   d->ClearIE = new TskSkinButton(f);
+  d->ClearIE->UseSkinFont = false;
   d->ClearIE->SetText("Clear &Internet Explorer Cookies");
   d->ClearIE->TabOrder = 0;
   d->ClearIE->OnClick = [d](TObject*) { d->Clicks[0]++; };
@@ -94,11 +97,13 @@ void BuildDemo(TDemo* d, bool framed, bool show) {
   imgFF->SetPngImages(d->Store);
   imgFF->SetImageIndex(2);
   d->ClearFF = new TskSkinButton(f);
+  d->ClearFF->UseSkinFont = false;
   d->ClearFF->SetText("Clear &Firefox Cookies");
   d->ClearFF->TabOrder = 1;
   d->ClearFF->OnClick = [d](TObject*) { d->Clicks[1]++; };
   add(d->ClearFF, d->PnlAll, 312, 35, 161, 25);
   d->Install = new TskSkinLinkLabel(f);
+  d->Install->UseSkinFont = false;
   d->Install->SetText("Install Firefox Extension");
   d->Install->OnClick = [d](TObject*) { d->Clicks[3]++; };
   add(d->Install, d->PnlAll, 356, 62, 121, 17);
@@ -108,28 +113,34 @@ void BuildDemo(TDemo* d, bool framed, bool show) {
   d->PnlWeb->TabOrder = 1;
   add(d->PnlWeb, f, 16, 173, 497, 137);
   d->WebAddr = new TskSkinStdLabel(f);
+  d->WebAddr->UseSkinFont = false;
   d->WebAddr->SetText("Website Address:");
   add(d->WebAddr, d->PnlWeb, 8, 32, 10, 10);
   // Created before the edit box but second in tab order, as in the main window.
   d->Delete = new TskSkinButton(f);
+  d->Delete->UseSkinFont = false;
   d->Delete->SetText("&Delete Cookies");
   d->Delete->TabOrder = 0;
   d->Delete->SetDefault(true);
   d->Delete->OnClick = [d](TObject*) { d->Clicks[2]++; };
   add(d->Delete, d->PnlWeb, 368, 47, 105, 25);
   d->Domain = new TskSkinEdit(f);
+  d->Domain->UseSkinFont = false;
   d->Domain->TabOrder = 1;
   add(d->Domain, d->PnlWeb, 8, 48, 353, 18);
   d->Help = new TskSkinTextLabel(f);
+  d->Help->UseSkinFont = false;
   d->Help->Lines()->SetText(
       "Enter website address such as example.com. You don't need to type the www or other perfix before the main "
       "site address. The program will automaticlly delete all cookies for the domain included any veriation of it "
       "(such as forum.example.com).)");
-  add(d->Help, d->PnlWeb, 9, 78, 350, 46);
+  add(d->Help, d->PnlWeb, 9, 78, 470, 46);
+  // Not on the main window: above the button, clear of the help text.
   d->Check = new TskSkinCheckBox(f);
+  d->Check->UseSkinFont = false;
   d->Check->SetText("&Remember");
   d->Check->TabOrder = 2;
-  add(d->Check, d->PnlWeb, 368, 80, 105, 17);
+  add(d->Check, d->PnlWeb, 368, 26, 105, 17);
 
   f->HandleNeeded();
   d->Frame->Loaded();
@@ -185,9 +196,13 @@ COLORREF ScreenPixel(HWND wnd, int x, int y) {
   return c;
 }
 
-bool SaveWindowBmp(HWND wnd, const std::string& path) {
+bool SaveWindowBmp(HWND wnd, const std::string& path, bool withFrame) {
   RECT r;
   GetWindowRect(wnd, &r);
+  if (!withFrame) {
+    GetClientRect(wnd, &r);
+    MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  }
   int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);

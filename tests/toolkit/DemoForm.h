@@ -47,7 +47,9 @@ void Pump(DWORD ms);
 HWND FindChild(HWND parent, const char* className, const char* text);
 // The colour of a client pixel as it appears on the screen.
 COLORREF ScreenPixel(HWND wnd, int x, int y);
-// Saves the window (frame included) as a 24-bit BMP.
-bool SaveWindowBmp(HWND wnd, const std::string& path);
+// Saves the window as a 24-bit BMP, its frame included unless `withFrame` is false. A frame
+// left to the system has nothing on it on a display without a window manager (Wine hands the
+// frame to the window manager), so its picture is of the client area.
+bool SaveWindowBmp(HWND wnd, const std::string& path, bool withFrame = true);
 
 }  // namespace qmtest

@@ -62,7 +62,7 @@ TEST_P(Look, WindowInSkin) {
     ReleaseDC(nullptr, dc);
     EXPECT_LT(Distance(caption, s.CaptionTop), 60);
   }
-  SaveWindowBmp(h, ProgramDir() + "shot-" + c.name + ".bmp");
+  SaveWindowBmp(h, ProgramDir() + "shot-" + c.name + ".bmp", c.framed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Skins, Look,
