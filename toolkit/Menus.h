@@ -1,6 +1,6 @@
 // Menus: menu items owned by their parent item, and the pop-up menu the skinned window frame
 // shows as its system menu. Items become real Win32 menus when shown, so screen readers and
-// the keyboard work as with any menu.
+// the keyboard work as with any menu; they are drawn from the skin while shown.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +50,40 @@ class TMenuItem : public TComponent {
 };
 
 class TskSkinData;
+class TskSkin;
+
+// Draws a Win32 pop-up menu from a skin while it is tracked. Every item becomes owner-drawn
+// and keeps its caption as its text, so automation and screen readers read it and "&" still
+// marks the mnemonic; check marks, disabled items and separators are drawn in the skin's menu
+// colours, and the menu's background takes its MenuBack. The owner window's WM_MEASUREITEM and
+// WM_DRAWITEM for these items are answered here: the window procedure of `owner` is replaced
+// while this object lives (one TrackPopupMenu call) and put back when it goes.
+class TskMenuSkinner {
+ public:
+  TskMenuSkinner(HMENU menu, HWND owner, std::shared_ptr<const TskSkin> skin);
+  ~TskMenuSkinner();
+  TskMenuSkinner(const TskMenuSkinner&) = delete;
+  TskMenuSkinner& operator=(const TskMenuSkinner&) = delete;
+
+ private:
+  struct TItem {
+    std::string Text;  // caption; a Tab starts the right-aligned shortcut
+    bool Separator = false;
+    bool Submenu = false;
+  };
+  static LRESULT CALLBACK OwnerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  void Skin(HMENU menu, int depth);
+  const TItem* Find(ULONG_PTR data) const;
+  void Measure(MEASUREITEMSTRUCT* mis, const TItem& item) const;
+  void Draw(const DRAWITEMSTRUCT* dis, const TItem& item) const;
+
+  HMENU menu_;
+  HWND owner_;
+  std::shared_ptr<const TskSkin> skin_;
+  std::vector<std::unique_ptr<TItem>> items_;
+  HBRUSH back_ = nullptr;
+  WNDPROC oldProc_ = nullptr;
+};
 
 class TskPopupMenu : public TComponent {
   QM_CLASS(TskPopupMenu, TComponent)
@@ -60,8 +94,9 @@ class TskPopupMenu : public TComponent {
   TMenuItem* Items() const { return root_.get(); }
   TskSkinData* SkinData = nullptr;
   TNotifyEvent OnPopup;
-  // Shows the menu at a screen point for `owner`, waits for the choice and runs the chosen
-  // item's click. Returns the chosen item, or null.
+  // Shows the menu, drawn from the skin of SkinData (else the process's first skin data), at
+  // a screen point for `owner`, waits for the choice and runs the chosen item's click. Returns
+  // the chosen item, or null.
   TMenuItem* Popup(int x, int y, HWND owner);
 
  private:

@@ -458,7 +458,11 @@ void TskDynamicSkinForm::ShowSystemMenu() {
     GetCursorPos(&pt);
   }
   SetForegroundWindow(h);
-  UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, pt.x, pt.y, 0, h, nullptr);
+  UINT cmd = 0;
+  {
+    TskMenuSkinner skinned(menu, h, data->Skin());
+    cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, pt.x, pt.y, 0, h, nullptr);
+  }
   DestroyMenu(menu);
   if (cmd == kMin) PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   else if (cmd == kClose) PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0);
