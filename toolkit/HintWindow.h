@@ -7,6 +7,13 @@
 #include "components/Forms.h"
 #include "toolkit/SkinData.h"
 
+// A tooltip window for `owner` drawn the toolkit's way: plain, since under visual styles a
+// tooltip ignores the colours it is given, and outlined in the skin's HintBorder. Null when the
+// common controls cannot make one.
+HWND SkCreateHintTip(HWND owner);
+// The skin's hint colours, border and font on such a tooltip.
+void SkStyleHintTip(HWND tip, const TskSkin& skin);
+
 class TskHintWindow : public TComponent, public TskSkinClient {
   QM_CLASS(TskHintWindow, TComponent)
  public:

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <commctrl.h>
+
+#include "toolkit/HintWindow.h"
 #include "toolkit/SkinControls.h"
 #include "toolkit/SkinPaint.h"
 
@@ -175,6 +178,7 @@ TskDynamicSkinForm::TskDynamicSkinForm(TComponent* owner)
 }
 
 TskDynamicSkinForm::~TskDynamicSkinForm() {
+  if (captionTip_ && IsWindow(captionTip_)) DestroyWindow(captionTip_);
   if (attached_) attached_->RemoveClient(this);
   if (framed_ && form_->HandleAllocated()) {
     // Leave the window as it was found: its own frame, no region.
@@ -261,6 +265,51 @@ void TskDynamicSkinForm::UpdateFrame() {
     UpdateRegion();
     PaintFrame();
   }
+  UpdateCaptionHints();
+}
+
+// Tools of the caption hint: one per caption button, by its place in client coordinates
+// (above the client area, so negative), with its text from the toolkit's texts.
+void TskDynamicSkinForm::UpdateCaptionHints() {
+  HWND h = Wnd();
+  if (!captionTip_ || !h) return;
+  TskSkinData* data = EffectiveSkinData();
+  SkStyleHintTip(captionTip_, *data->Skin());
+  const TSkinDescription& d = data->Skin()->Desc();
+  struct {
+    TCaptionButton button;
+    const char* key;
+  } tools[] = {{cbSystem, "HINT_SYSMENU"}, {cbMinimize, "HINT_MINIMIZE"}, {cbClose, "HINT_CLOSE"}};
+  for (auto& t : tools) {
+    RECT r = CaptionButtonRect(t.button);
+    OffsetRect(&r, -d.BorderWidth, -(d.BorderWidth + d.CaptionHeight));
+    std::string text = data->ResText(t.key);
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.hwnd = h;
+    ti.uId = static_cast<UINT_PTR>(t.button);
+    SendMessageA(captionTip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    if (!framed_ || r.right <= r.left) continue;  // no such button
+    ti.rect = r;
+    ti.lpszText = const_cast<char*>(text.c_str());
+    SendMessageA(captionTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
+
+// The tooltip hears of the mouse only through what it is given: the caption is not client
+// area, so the moves over it are handed on as the client moves they would be.
+void TskDynamicSkinForm::RelayToCaptionHint(UINT msg, POINT screenPt) {
+  HWND h = Wnd();
+  if (!captionTip_) {
+    if (msg != WM_MOUSEMOVE || hot_ == cbNone) return;
+    captionTip_ = SkCreateHintTip(h);
+    if (!captionTip_) return;
+    UpdateCaptionHints();
+  }
+  POINT pt = screenPt;
+  ScreenToClient(h, &pt);
+  MSG relayed = {h, msg, 0, MAKELPARAM(pt.x, pt.y), static_cast<DWORD>(GetMessageTime()), screenPt};
+  SendMessageA(captionTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 void TskDynamicSkinForm::SetFramed(bool value) {
@@ -599,6 +648,7 @@ void TskDynamicSkinForm::Hook(TMessage& m) {
         hot_ = b;
         PaintFrame();
       }
+      RelayToCaptionHint(WM_MOUSEMOVE, POINT{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))});
       TRACKMOUSEEVENT t = {sizeof t, TME_LEAVE | TME_NONCLIENT, h, 0};
       TrackMouseEvent(&t);
       m.Result = 0;
@@ -609,9 +659,11 @@ void TskDynamicSkinForm::Hook(TMessage& m) {
         hot_ = cbNone;
         PaintFrame();
       }
+      if (captionTip_) SendMessageA(captionTip_, TTM_POP, 0, 0);
       m.Result = 0;
       return;
     case WM_NCLBUTTONDOWN:
+      if (captionTip_) SendMessageA(captionTip_, TTM_POP, 0, 0);
       if (m.WParam == HTSYSMENU) {
         ShowSystemMenu();
         m.Result = 0;

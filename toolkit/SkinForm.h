@@ -40,6 +40,10 @@ class TskDynamicSkinForm : public TComponent, public TskSkinClient {
   enum TCaptionButton { cbNone, cbSystem, cbMinimize, cbClose };
   RECT CaptionButtonRect(TCaptionButton which) const;
 
+  // The tooltip of the caption buttons (HINT_SYSMENU, HINT_MINIMIZE, HINT_CLOSE), made when the
+  // mouse first rests on one; null before.
+  HWND CaptionHintHandle() const { return captionTip_; }
+
   void Loaded() override;
   void SkinChanged() override;
   void SkinDataGone(TskSkinData* data) override;
@@ -59,6 +63,8 @@ class TskDynamicSkinForm : public TComponent, public TskSkinClient {
   void AppendToNativeSystemMenu();
   bool HasMinimize() const;
   HWND Wnd() const;
+  void RelayToCaptionHint(UINT msg, POINT screenPt);
+  void UpdateCaptionHints();
 
   TCustomForm* form_;
   TWndMethod oldProc_;
@@ -70,6 +76,7 @@ class TskDynamicSkinForm : public TComponent, public TskSkinClient {
   TCaptionButton hot_ = cbNone;
   TCaptionButton pressed_ = cbNone;
   LONG savedStyle_ = 0;
+  HWND captionTip_ = nullptr;
   std::map<UINT, TMenuItem*> nativeIds_;
   bool nativeMenuDone_ = false;
 };

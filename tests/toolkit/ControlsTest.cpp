@@ -450,3 +450,98 @@ TEST(Controls, TextLabelWrapsAndNeverShowsAHalfLine) {
   int below = -1;
   EXPECT_EQ(inkInRows(2 * line, shot.Height, &below), 0) << "a half line shows under the last whole one";
 }
+
+namespace {
+
+// The tooltip's current text, or empty when it shows nothing.
+std::string TipText(HWND tip) {
+  if (!tip || !IsWindowVisible(tip)) return "";
+  char text[256] = {};
+  TOOLINFOA ti = {};
+  ti.cbSize = TTTOOLINFOA_V1_SIZE;
+  ti.lpszText = text;
+  if (!SendMessageA(tip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&ti))) return "";
+  return text;
+}
+
+COLORREF WindowPixel(HWND wnd, int x, int y) {
+  RECT r;
+  GetWindowRect(wnd, &r);
+  HDC dc = GetDC(nullptr);
+  COLORREF c = GetPixel(dc, r.left + x, r.top + y);
+  ReleaseDC(nullptr, dc);
+  return c;
+}
+
+}  // namespace
+
+// A control's hint shows in the skin's hint colours, outlined in its hint border colour.
+TEST(Controls, HintsShowInTheSkinsHintColoursAndBorder) {
+  std::unique_ptr<TForm> holder = NewPlainForm(300, 120);
+  TForm* f = holder.get();
+  f->SetBounds(100, 100, 300, 120);
+  auto* skin = new TskSkinData(f);
+  ASSERT_TRUE(skin->LoadFromCompressedFile(DistDir() + "skins\\Graphite.skn")) << skin->LastError();
+  auto* button = new TskSkinButton(f);
+  button->SetSkinData(skin);
+  button->SetBounds(20, 20, 120, 30);
+  button->Hint = "Removes every cookie";
+  button->ShowHint = true;
+  button->SetParent(f);
+  f->Show();
+  SetForegroundWindow(f->Handle());
+  Pump(100);
+  auto* hints = new TskHintWindow(f);
+  hints->SkinData = skin;
+  hints->UpdateHints();
+  HWND tip = hints->Handle();
+  ASSERT_NE(tip, nullptr);
+  const TSkinDescription& d = skin->Skin()->Desc();
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageA(tip, TTM_GETTIPBKCOLOR, 0, 0)), d.HintBack);
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageA(tip, TTM_GETTIPTEXTCOLOR, 0, 0)), d.HintText);
+
+  RECT r;
+  GetWindowRect(button->Handle(), &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ASSERT_TRUE(WaitFor([&] { return TipText(tip) == "Removes every cookie"; }, 8000)) << "the hint did not show";
+  Pump(100);
+  EXPECT_EQ(WindowPixel(tip, 0, 0), d.HintBorder);
+  GetWindowRect(tip, &r);
+  EXPECT_EQ(WindowPixel(tip, r.right - r.left - 1, r.bottom - r.top - 1), d.HintBorder);
+  EXPECT_EQ(WindowPixel(tip, 1, 1), d.HintBack);
+  SaveWindowBmp(tip, ProgramDir() + "shot-hint.bmp");
+  SetCursorPos(5, 5);
+}
+
+// The skinned caption's buttons name themselves in a hint, with the toolkit's texts.
+TEST(Controls, CaptionButtonsShowTheirHints) {
+  TDemo d;
+  BuildDemo(&d, true);
+  auto* res = new TskResourceStrData(d.Form);
+  res->ResStrings()->SetValue("HINT_CLOSE", "Fenster schliessen");
+  d.Skin->SetResourceStrData(res);
+  HWND h = d.Form->Handle();
+  SetForegroundWindow(h);
+  Pump(100);
+  RECT w;
+  GetWindowRect(h, &w);
+  auto hover = [&](TskDynamicSkinForm::TCaptionButton b) {
+    RECT r = d.Frame->CaptionButtonRect(b);
+    SetCursorPos(w.left + (r.left + r.right) / 2, w.top + (r.top + r.bottom) / 2);
+  };
+  struct {
+    TskDynamicSkinForm::TCaptionButton button;
+    const char* text;
+  } cases[] = {{TskDynamicSkinForm::cbClose, "Fenster schliessen"},
+               {TskDynamicSkinForm::cbMinimize, "Minimize"},
+               {TskDynamicSkinForm::cbSystem, "Window menu"}};
+  for (auto& c : cases) {
+    hover(c.button);
+    EXPECT_TRUE(WaitFor([&] { return TipText(d.Frame->CaptionHintHandle()) == c.text; }, 8000))
+        << c.text << ": shows \"" << TipText(d.Frame->CaptionHintHandle()) << "\"";
+    // Away from the buttons, into the client area: the hint goes.
+    SetCursorPos(w.left + 200, w.top + 200);
+    EXPECT_TRUE(WaitFor([&] { return TipText(d.Frame->CaptionHintHandle()).empty(); }, 5000)) << c.text;
+  }
+  d.Skin->SetResourceStrData(nullptr);
+}
