@@ -78,9 +78,31 @@ std::string TskSkinMessage::ResText(const std::string& key) const {
   return d ? d->ResText(key) : TskResourceStrData::DefaultText(key);
 }
 
+// The window that hears of a press of Help: the form this component belongs to, else the
+// window that owns the dialog.
+HWND TskSkinMessage::HelpTarget(HWND dialog) const {
+  if (auto* form = dynamic_cast<TCustomForm*>(Owner()))
+    if (HWND h = form->HandleIfAllocated()) return h;
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  return owner ? owner : dialog;
+}
+
+void TskSkinMessage::SendHelp(HWND dialog, HWND button, int helpContext) const {
+  HELPINFO hi = {};
+  hi.cbSize = sizeof hi;
+  hi.iContextType = HELPINFO_WINDOW;
+  hi.iCtrlId = GetDlgCtrlID(button);
+  hi.hItemHandle = button;
+  hi.dwContextId = static_cast<DWORD_PTR>(helpContext);
+  GetCursorPos(&hi.MousePos);
+  SendMessageA(HelpTarget(dialog), WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+}
+
 int TskSkinMessage::MessageDlg(const std::string& text, const std::string& caption, TMsgDlgType type,
-                               TMsgDlgButtons buttons, int /*helpContext*/) {
-  if ((buttons & ((1u << (mbHelp + 1)) - 1)) == 0) buttons = MsgButton(mbOK);
+                               TMsgDlgButtons buttons, int helpContext) {
+  // Help answers nothing: a dialog without another button could not be answered or closed.
+  const TMsgDlgButtons answering = ((1u << mbHelp) - 1) & buttons;
+  if (answering == 0) buttons = (buttons & MsgButton(mbHelp)) | MsgButton(mbOK);
   TskSkinData* ctrlData = ctrlSkinData_ ? ctrlSkinData_ : skinData_;
   std::shared_ptr<const TskSkin> skin =
       ctrlData ? ctrlData->Skin() : (TskSkinData::Default() ? TskSkinData::Default()->Skin() : TskSkin::BuiltIn());
@@ -166,6 +188,8 @@ int TskSkinMessage::MessageDlg(const std::string& text, const std::string& capti
     b->SetDefault(shown[i]->result == defaultResult && shown[i]->button != mbHelp);
     b->Cancel = cancelResult != mrNone && shown[i]->result == cancelResult;
     b->TabOrder = static_cast<int>(i);
+    if (shown[i]->button == mbHelp)
+      b->OnClick = [this, form, b, helpContext](TObject*) { SendHelp(form->Handle(), b->Handle(), helpContext); };
     b->SetParent(form);
     x += widths[i] + gap;
   }

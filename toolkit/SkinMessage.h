@@ -27,8 +27,10 @@ class TskSkinMessage : public TComponent {
   bool ShowAgainFlagValue = true;
 
   // Shows the dialog modally; returns the modal result of the button pressed (mrCancel when
-  // the dialog is closed otherwise). Without buttons, an OK button is shown. An empty
-  // caption gives the kind's caption ("Warning", "Confirm", ...).
+  // the dialog is closed otherwise). Without a button that answers (Help only shows help), an
+  // OK button is added. An empty caption gives the kind's caption ("Warning", "Confirm", ...).
+  // Help leaves the dialog open and sends WM_HELP (a HELPINFO whose dwContextId is
+  // `helpContext`) to the form owning this component, else to the dialog's owner window.
   int MessageDlg(const std::string& text, const std::string& caption, TMsgDlgType type, TMsgDlgButtons buttons,
                  int helpContext = 0);
   // The window of the dialog while it is shown, else null.
@@ -39,6 +41,8 @@ class TskSkinMessage : public TComponent {
 
  private:
   std::string ResText(const std::string& key) const;
+  HWND HelpTarget(HWND dialog) const;
+  void SendHelp(HWND dialog, HWND button, int helpContext) const;
   TskSkinData* skinData_ = nullptr;
   TskSkinData* ctrlSkinData_ = nullptr;
   HWND dialog_ = nullptr;

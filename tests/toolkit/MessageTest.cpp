@@ -1,7 +1,10 @@
 // The skinned message dialog: answers by mouse and keyboard, and the do-not-show-again box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "tests/toolkit/DemoForm.h"
@@ -133,4 +136,113 @@ TEST(Message, CaptionsComeFromTheResourceTexts) {
   EXPECT_TRUE(found);
   EXPECT_EQ(r, mrNo);
   skin.SetResourceStrData(nullptr);
+}
+
+// Help leaves the dialog open and tells the window the message belongs to, with the help
+// context; a dialog whose only button is Help also gets OK, so it can be answered and closed.
+TEST(Message, HelpSendsTheContextAndAHelpOnlyDialogStillCloses) {
+  std::unique_ptr<TForm> holder = NewPlainForm(200, 100);
+  TForm* owner = holder.get();
+  owner->Show();
+  std::vector<DWORD_PTR> contexts;
+  TWndMethod old = owner->WindowProc;
+  owner->WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_HELP) {
+      auto* hi = reinterpret_cast<HELPINFO*>(m.LParam);
+      contexts.push_back(hi && hi->cbSize == sizeof(HELPINFO) ? hi->dwContextId : 0);
+      m.Result = TRUE;
+      return;
+    }
+    old(m);
+  };
+  auto* msg = new TskSkinMessage(owner);
+  bool stillOpen = false;
+  HWND ok = nullptr;
+  auto run = [&](TMsgDlgButtons buttons, const std::function<void(HWND)>& act) {
+    std::thread t([&] {
+      HWND dlg = WaitDialog();
+      if (dlg) {
+        Sleep(200);
+        act(dlg);
+      }
+    });
+    int r = msg->MessageDlg("Need help?", "Brindlewick", mtConfirmation, buttons, 4711);
+    t.join();
+    return r;
+  };
+  int r = run(MsgButton(mbYes) | MsgButton(mbNo) | MsgButton(mbHelp), [&](HWND dlg) {
+    SendMessageA(FindChild(dlg, "Button", "&Help"), BM_CLICK, 0, 0);
+    Sleep(200);
+    stillOpen = IsWindowVisible(dlg) != FALSE;
+    SendMessageA(FindChild(dlg, "Button", "&Yes"), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(r, mrYes);
+  EXPECT_TRUE(stillOpen) << "Help closed the dialog";
+  EXPECT_EQ(contexts, std::vector<DWORD_PTR>{4711});
+
+  // Help alone: OK comes with it; Help still helps, OK and Escape answer.
+  r = run(MsgButton(mbHelp), [&](HWND dlg) {
+    ok = FindChild(dlg, "Button", "&OK");
+    SendMessageA(FindChild(dlg, "Button", "&Help"), BM_CLICK, 0, 0);
+    Sleep(200);
+    if (ok) SendMessageA(ok, BM_CLICK, 0, 0);
+    else PostMessageA(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  EXPECT_NE(ok, nullptr) << "a dialog with only Help has no OK";
+  EXPECT_EQ(r, mrOk);
+  EXPECT_EQ(contexts.size(), 2u);
+  EXPECT_EQ(run(MsgButton(mbHelp), [](HWND) { Keys({VK_ESCAPE}); }), mrOk);
+  owner->WindowProc = old;
+}
+
+// Each kind shows its system icon (and, without a caption, its own caption); the custom kind
+// shows none.
+TEST(Message, EachKindShowsItsIcon) {
+  TskSkinMessage msg(nullptr);
+  struct {
+    TMsgDlgType type;
+    LPCSTR icon;
+    const char* caption;
+  } kinds[] = {{mtWarning, IDI_WARNING, "Warning"},
+               {mtError, IDI_ERROR, "Error"},
+               {mtInformation, IDI_INFORMATION, "Information"},
+               {mtConfirmation, IDI_QUESTION, "Confirm"},
+               {mtCustom, nullptr, ""}};
+  for (auto& k : kinds) {
+    HICON shown = nullptr;
+    bool found = false;
+    int colours = 0;
+    std::string caption;
+    std::thread t([&] {
+      HWND dlg = WaitDialog();
+      if (!dlg) return;
+      Sleep(300);
+      char buf[128] = {};
+      GetWindowTextA(dlg, buf, sizeof buf);
+      caption = buf;
+      if (HWND view = FindChild(dlg, "TskIconView", nullptr)) {
+        found = true;
+        if (auto* icon = dynamic_cast<TskIconView*>(TWinControl::FindControl(view))) shown = icon->Icon;
+        // The icon is painted: its 32 x 32 pixels are not one plain background.
+        std::vector<COLORREF> seen;
+        for (int y = 0; y < 32; y += 2)
+          for (int x = 0; x < 32; x += 2) {
+            COLORREF c = ScreenPixel(view, x, y);
+            if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+          }
+        colours = static_cast<int>(seen.size());
+      }
+      SendMessageA(FindChild(dlg, "Button", "&OK"), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(msg.MessageDlg("Something happened.", "", k.type, MsgButton(mbOK), 0), mrOk);
+    t.join();
+    EXPECT_EQ(caption, k.caption);
+    if (!k.icon) {
+      EXPECT_FALSE(found) << "the custom kind shows an icon";
+      continue;
+    }
+    ASSERT_TRUE(found) << k.caption;
+    EXPECT_EQ(shown, LoadIconA(nullptr, k.icon)) << k.caption;
+    EXPECT_GT(colours, 4) << k.caption << ": the icon is not painted";
+  }
 }
