@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# `make screenshots`: the main window in each shipped skin, as PNG pictures for the README
-# (docs/main-SKIN.png), taken on the virtual display of the build folder.
+# `make screenshots`: the main window in each shipped skin (docs/main-SKIN.png) and the splash
+# blended over a window (docs/splash.png), as PNG pictures for the README, taken on the
+# virtual display of the build folder.
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 dist=$(cd "${2:?dist folder}" && pwd)
@@ -8,9 +9,24 @@ out=$(mkdir -p "${3:?output folder}" && cd "$3" && pwd)
 . "$(dirname "$0")/runnable-build.sh"
 . "$(dirname "$0")/wine-env.sh"
 qm_start_display
-trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display' EXIT
+scratch=$(mktemp -d)
+trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display; rm -rf "$scratch"' EXIT
 qm_init_prefix >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1 || true
+
+# The windows are laid out for the metrics of the Windows fonts, which Wine ships as fonts of
+# its own; a prefix without them in its Fonts folder draws every face in a stand-in of other
+# widths, and the captions no longer fit their buttons.
+install_wine_fonts() {
+  local from to=$WINEPREFIX/drive_c/windows/Fonts d
+  for d in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine*/share/wine/fonts; do
+    [ -f "$d/tahoma.ttf" ] && from=$d && break
+  done
+  [ -n "${from:-}" ] || { echo "screenshots: Wine's own fonts not found; the pictures use stand-in fonts" >&2; return 0; }
+  mkdir -p "$to"
+  [ -f "$to/tahoma.ttf" ] || cp "$from"/*.ttf "$from"/*.fon "$to"/ 2>/dev/null || true
+}
+install_wine_fonts
 
 # The chosen skin lives as "Skin" in setting.dat (all users' folder, else the user's own).
 set_skin() {
@@ -52,7 +68,48 @@ shoot() {
   wait "$app" 2>/dev/null || true
 }
 
+# The splash test's show_splash child shows the splash over a plain window; it reads the
+# picture from res\images beside itself, so a copy of it runs in a folder with the shipped one.
+shoot_splash() {
+  local exe=$build/cmake/tests/splash/splash_test.exe
+  cmake --build "$build/cmake" --target splash_test >/dev/null
+  mkdir -p "$scratch/splash/res/images"
+  cp "$exe" "$scratch/splash/"
+  cp "$dist/res/images/splash.png" "$scratch/splash/res/images/"
+  # Per-pixel alpha blends with what lies behind only under a compositing manager; without
+  # one, X shows the soft edges against black.
+  local compositor=""
+  if command -v xcompmgr >/dev/null; then
+    xcompmgr >/dev/null 2>&1 &
+    compositor=$!
+    sleep 1
+  else
+    echo "screenshots: no xcompmgr; the splash's soft edges show against black" >&2
+  fi
+  (cd "$scratch/splash" && exec "$QM_WINE" ./splash_test.exe --qm-child=show_splash 8000) &
+  local child=$!
+  sleep 4
+  # The splash sits centred on the screen over the window behind it (200,150 400x420): the
+  # picture takes both with a margin.
+  local geometry
+  geometry=$(python3 - "$dist/res/images/splash.png" "$(xdpyinfo | awk '/dimensions:/ { print $2; exit }')" <<'PY'
+import struct, sys
+w, h = struct.unpack('>II', open(sys.argv[1], 'rb').read()[16:24])
+sw, sh = (int(v) for v in sys.argv[2].split('x'))
+x, y = (sw - w) // 2, (sh - h) // 2
+left, top = max(0, min(x, 200) - 24), max(0, min(y, 150) - 24)
+right, bottom = min(sw, max(x + w, 600) + 24), min(sh, max(y + h, 570) + 24)
+print(f"{right - left}x{bottom - top}+{left}+{top}")
+PY
+)
+  import -window root -crop "$geometry" +repage "$out/splash.png"
+  echo "screenshot: $out/splash.png"
+  wait "$child" 2>/dev/null || true
+  if [ -n "$compositor" ]; then kill "$compositor" 2>/dev/null || true; wait "$compositor" 2>/dev/null || true; fi
+}
+
 # A first start creates setting.dat, where the skin is then chosen.
 shoot Default Frost
 shoot Graphite Graphite
 shoot Meadow Meadow
+shoot_splash
