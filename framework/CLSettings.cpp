@@ -249,15 +249,15 @@ void TCLSettings::Remember(const TChange& change) {
   pending_.push_back(change);
 }
 
-bool TCLSettings::Save(const TChange* change) {
-  if (change) Remember(*change);
+bool TCLSettings::Save(const std::vector<TChange>& changes) {
+  for (const TChange& change : changes) Remember(change);
   TIniFileSave save(SettingsFileName());
   // A fresh copy of the file has none of the unsaved changes yet; a kept copy already has all
-  // but the new one (applying the start count twice would count the start twice).
+  // but the new ones (applying the start count twice would count the start twice).
   if (save.Load(&userFile_) == TIniFileSave::TLoad::Fresh) {
     for (const TChange& held : pending_) Apply(held, userFile_);
-  } else if (change) {
-    Apply(*change, userFile_);
+  } else {
+    for (const TChange& change : changes) Apply(change, userFile_);
   }
   if (!save.Save(userFile_)) return false;
   pending_.clear();
@@ -323,7 +323,20 @@ bool TCLSettings::Modify(const std::string& section, const std::string& key, con
   change.section = section;
   change.key = key;
   change.value = value;
-  return Save(&change);
+  return Save({change});
+}
+
+bool TCLSettings::WriteStrings(const std::vector<std::pair<std::string, std::string>>& values) {
+  std::vector<TChange> changes;
+  changes.reserve(values.size());
+  for (const auto& kv : values) {
+    TChange change;
+    change.section = kSection;
+    change.key = kv.first;
+    change.value = kv.second;
+    changes.push_back(std::move(change));
+  }
+  return Save(changes);
 }
 
 bool TCLSettings::WriteString(const std::string& key, const std::string& value) {
@@ -357,7 +370,7 @@ bool TCLSettings::WriteShowAgainResult(int id, int value) {
   return Modify(kShowAgainResultSection, std::to_string(id), std::to_string(value));
 }
 
-bool TCLSettings::UpdateFile() { return Save(nullptr); }
+bool TCLSettings::UpdateFile() { return Save({}); }
 
 int TCLSettings::InstallAgeDays() const {
   SYSTEMTIME st;

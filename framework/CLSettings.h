@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/IniText.h"
@@ -41,6 +42,9 @@ class TCLSettings {
   bool WriteInteger(const std::string& key, int value);
   bool WriteBool(const std::string& key, bool value);
   bool WriteFloat(const std::string& key, double value);
+  // Several values of section "setting" in one turn at the file (one re-read, one save), for
+  // callers that store a batch such as the settings an update answer pushes.
+  bool WriteStrings(const std::vector<std::pair<std::string, std::string>>& values);
 
   bool ReadShowAgain(int id) const;
   bool WriteShowAgain(int id, bool value);
@@ -78,9 +82,9 @@ class TCLSettings {
   bool Modify(const std::string& section, const std::string& key, const std::string& value);
   void Apply(const TChange& change, TIniText& file) const;
   void Remember(const TChange& change);
-  // Re-reads "setting.dat" under the file's mutex, applies every unsaved change (`change`
-  // among them, when given) and saves; the changes are forgotten once the save succeeds.
-  bool Save(const TChange* change);
+  // Re-reads "setting.dat" under the file's mutex, applies every unsaved change (`changes`
+  // among them) and saves; the changes are forgotten once the save succeeds.
+  bool Save(const std::vector<TChange>& changes);
 
   bool allUsers_ = false;
   TIniText constFile_;

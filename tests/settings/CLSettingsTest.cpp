@@ -273,6 +273,25 @@ TEST_F(SettingsTest, UpdateFileSavesWhatAFailedWriteLeftAndThenForgetsIt) {
 
 // A start whose count could not be saved counts once, when the next save succeeds, whether the
 // file could not be replaced (read-only) or not even read (held open by another program).
+TEST_F(SettingsTest, ABatchOfValuesIsOneMergedWriteAndIsKeptWhenItsSaveFails) {
+  TCLSettings s(world.Sources());
+  TCLSettings other(world.Sources());
+  ASSERT_TRUE(other.WriteString("Theirs", "1"));
+  // Written in order, a repeated key keeping its last value, merged with the other store's.
+  ASSERT_TRUE(s.WriteStrings({{"A", "1"}, {"B", "2"}, {"a", "3"}}));
+  const std::string file = s.SettingsFileName();
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=2\r\nTheirs=1\r\nA=3\r\nB=2\r\n\r\n");
+  // A batch that cannot be saved stays in memory and goes with the next save.
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(s.WriteStrings({{"C", "4"}, {"B", "5"}}));
+  EXPECT_EQ(s.ReadString("C"), "4");
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(s.UpdateFile());
+  EXPECT_EQ(ReadAll(file), "[setting]\r\nRunTimes=2\r\nTheirs=1\r\nA=3\r\nB=5\r\nC=4\r\n\r\n");
+  // An empty batch is a save like UpdateFile.
+  EXPECT_TRUE(s.WriteStrings({}));
+}
+
 TEST_F(SettingsTest, AStartCountThatCouldNotBeSavedIsSavedLaterOnce) {
   std::string file;
   {
