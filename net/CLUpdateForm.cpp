@@ -112,9 +112,14 @@ std::string TextOr(const std::string& text, const std::string& fallback) {
 
 // Writes the settings an answer pushed and saves the user's settings file. Each write of the
 // store re-reads and rewrites the whole file, so every key is written once, with its last value.
+// One turn at the settings file for the whole answer: each pushed key is written once, with
+// its last value, and the file is saved even when nothing was pushed.
 void StorePushedSettings(TCLSettings* settings, const std::vector<std::pair<std::string, std::string>>& pushed) {
-  for (const auto& kv : updatetext::MergePushes(pushed)) settings->WriteString(kv.first, kv.second);
-  settings->UpdateFile();
+  const auto merged = updatetext::MergePushes(pushed);
+  if (merged.empty())
+    settings->UpdateFile();
+  else
+    settings->WriteStrings(merged);
 }
 
 }  // namespace
@@ -258,11 +263,17 @@ void TfrmCLUpdateForm::ShowResult() {
   }
   btnOK->SetEnabled(true);
   btnOK2->SetEnabled(true);
-  if (!IsWindowVisible(Handle())) {
-    ShowModal();
+  if (!IsWindowVisible(Handle()) && !closedByUser_) {
+    ShowCheck();
     // An automatic check's window has no other owner that would free it.
-    Release();
+    if (!manual_) Release();
   }
+}
+
+int TfrmCLUpdateForm::ShowCheck() {
+  const int result = ShowModal();
+  closedByUser_ = true;
+  return result;
 }
 
 void TfrmCLUpdateForm::StoreAutoCheck() {
@@ -302,7 +313,7 @@ void TfrmCLUpdateForm::WndProc(TMessage& message) {
 void CLCheckUpdate(TComponent* owner) {
   TfrmCLUpdateForm* form = NewForm<TfrmCLUpdateForm>(owner);
   form->StartCheck(true);
-  form->ShowModal();
+  form->ShowCheck();
 }
 
 TfrmCLUpdateForm* CLAutoCheckUpdate(TComponent* owner) {

@@ -52,6 +52,9 @@ class TfrmCLUpdateForm : public TForm {
 
   void LoadLogo(const std::string& path);
   void ShowResult();
+  // Shows the window modally; once the user has closed it, a result that arrives later only
+  // updates it and never brings it back.
+  int ShowCheck();
 
   bool Manual() const { return manual_; }
   bool Checking() const { return checking_; }
@@ -66,6 +69,7 @@ class TfrmCLUpdateForm : public TForm {
 
   bool manual_ = false;
   bool checking_ = false;
+  bool closedByUser_ = false;
   std::string info_;
   std::string page_;
 };

@@ -442,6 +442,32 @@ struct TCloser {
 
 }  // namespace
 
+TEST_F(UpdateForm, AManualWindowClosedBeforeItsAnswerDoesNotComeBack) {
+  server_->ResetRelease();
+  server_->SetHandler([](THttpConnection& c, const std::string&, const std::string&) {
+    c.WaitRelease(10000);
+    THttpTestServer::Ok(c, "magicword=Word\r\nResult=1\r\ninfo=late\r\n");
+  });
+  auto* f = NewForm<TfrmCLUpdateForm>(host_);
+  const HWND wnd = f->Handle();
+  f->StartCheck(true);
+  {
+    TCloser closer(wnd);  // the user closes the window while it still connects
+    f->ShowCheck();
+    EXPECT_TRUE(closer.shown.load());
+  }
+  ASSERT_TRUE(WaitFor([] { return server_->RequestCount() > 0; }, 10000));
+  TCloser again(wnd);  // would close a window that came back
+  server_->Release();
+  ASSERT_TRUE(WaitFor([f] { return !f->Checking(); }, 15000));
+  WaitFor([] { return false; }, 500);  // let the posted result arrive
+  EXPECT_EQ(f->lbInfo->GetText(), "late");
+  EXPECT_FALSE(again.shown.load());
+  EXPECT_FALSE(IsWindowVisible(wnd));
+  delete f;
+  server_->ClearRequests();
+}
+
 TEST_F(UpdateForm, AutomaticModeShowsOnlyAllowedNewerVersionsAndFreesItself) {
   const std::string newer = "magicword=Word\r\nResult=1\r\ninfo=new\r\n__MODIFY__.Update.Days=";
   struct Case {
