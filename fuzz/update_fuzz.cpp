@@ -19,10 +19,16 @@ void Check(const std::string& answer, const TAnswerInputs& in) {
     std::abort();
   if (!in.Manual && (o.Show == kShowLastVersion || o.Show == kShowNetError)) std::abort();
   if (!o.Page.empty() && !IsWebAddress(o.Page)) std::abort();
+  // However long the answer, what it may push stays bounded.
+  if (o.Settings.size() > kMaxPushedLines) std::abort();
   for (const auto& kv : o.Settings) {
     const std::string& key = kv.first;
     if (!IsStorableKey(key)) std::abort();
-    if (urltext::StartsWithNoCase(key, "Banner.")) continue;
+    if (key.size() > kMaxPushedKey || kv.second.size() > kMaxPushedValue) std::abort();
+    if (urltext::StartsWithNoCase(key, "Banner.")) {
+      if (!IsBannerAddress(kv.second)) std::abort();
+      continue;
+    }
     if (CheckModifyPush(key, kv.second) != kPushAllowed) std::abort();
     if (urltext::SameTextNoCase(key, "FireFoxPath") || urltext::StartsWithNoCase(key, "App.") ||
         urltext::StartsWithNoCase(key, "Path.") || urltext::StartsWithNoCase(key, "Debug."))
