@@ -117,7 +117,7 @@ const char kSkinnerProp[] = "QmMenuSkinner";
 // ours stays in its chain after this object is gone and still needs somewhere to pass on to.
 const char kSkinnerOldProcProp[] = "QmMenuSkinnerOldProc";
 const int kCheckArea = 24;    // left of the caption: the check mark
-const int kArrowArea = 20;    // right of the shortcut: the system's submenu arrow
+const int kArrowArea = 20;    // right of the shortcut: room for a submenu's arrow
 const int kShortcutGap = 28;  // between caption and shortcut
 
 // SetMenuInfo arrived with Windows 98 and 2000; looked up by name so that older systems run
