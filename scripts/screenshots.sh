@@ -72,7 +72,10 @@ shoot() {
 # picture from res\images beside itself, so a copy of it runs in a folder with the shipped one.
 shoot_splash() {
   local exe=$build/cmake/tests/splash/splash_test.exe
-  cmake --build "$build/cmake" --target splash_test >/dev/null
+  if ! cmake --build "$build/cmake" --target splash_test >/dev/null; then
+    echo "screenshots: the splash test does not build; no splash picture" >&2
+    return 0
+  fi
   mkdir -p "$scratch/splash/res/images"
   cp "$exe" "$scratch/splash/"
   cp "$dist/res/images/splash.png" "$scratch/splash/res/images/"
