@@ -58,17 +58,10 @@ bool HasSwitch(const std::vector<std::string>& args, char letter) {
 }
 
 std::string InstanceMutexName(const std::string& guid, DWORD platformId, DWORD majorVersion) {
-  bool hasGlobal = platformId == VER_PLATFORM_WIN32_NT && majorVersion >= 5;
-  return hasGlobal ? "Global\\" + guid : guid;
+  return QV_HasGlobalNamespaceFor(platformId, majorVersion) ? "Global\\" + guid : guid;
 }
 
-std::string InstanceMutexName(const std::string& guid) {
-  OSVERSIONINFOA info = {};
-  info.dwOSVersionInfoSize = sizeof info;
-  // A system that cannot say what it is is a newer one.
-  if (!GetVersionExA(&info)) return InstanceMutexName(guid, VER_PLATFORM_WIN32_NT, 5);
-  return InstanceMutexName(guid, info.dwPlatformId, info.dwMajorVersion);
-}
+std::string InstanceMutexName(const std::string& guid) { return QV_GlobalObjectName(guid); }
 
 HWND FindRunningInstance(const std::string& className) {
   const int ownId = GetSettings()->ReadInteger("App.ID");

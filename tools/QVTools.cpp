@@ -120,11 +120,16 @@ std::string QV_GetCommonShellFolder(const std::string& valueName) {
   return QV_ReadRegString(HKEY_LOCAL_MACHINE, kShellFoldersKey, valueName, "");
 }
 
+bool QV_HasGlobalNamespaceFor(DWORD platformId, DWORD majorVersion) {
+  return platformId == VER_PLATFORM_WIN32_NT && majorVersion >= 5;
+}
+
 bool QV_HasGlobalNamespace() {
   OSVERSIONINFOA info = {};
   info.dwOSVersionInfoSize = sizeof info;
+  // A system that cannot say what it is is a newer one.
   if (!GetVersionExA(&info)) return true;
-  return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5;
+  return QV_HasGlobalNamespaceFor(info.dwPlatformId, info.dwMajorVersion);
 }
 
 std::string QV_GlobalObjectName(const std::string& name) {

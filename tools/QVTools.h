@@ -37,6 +37,8 @@ std::string QV_GetCommonShellFolder(const std::string& valueName);
 // Whether the running system has the "Global\" kernel object namespace (Windows 2000 and later;
 // Windows 95/98/Me and NT 4 refuse a backslash in an object name).
 bool QV_HasGlobalNamespace();
+// The same rule for a given platform identifier and major version.
+bool QV_HasGlobalNamespaceFor(DWORD platformId, DWORD majorVersion);
 // `name` with the "Global\" prefix where the system knows it, else `name` alone.
 std::string QV_GlobalObjectName(const std::string& name);
 
