@@ -265,12 +265,14 @@ void TCLEngine::UpdateTitle() {
 }
 
 std::string TCLEngine::GetApplicationName() const {
+  const std::string setting = GetSettings()->ReadString("App.Name");
   if (languageData_) {
     std::string name;
+    languageData_->SetFallbackAppName(setting);
     languageData_->GetAppName(name);
     if (!name.empty()) return name;
   }
-  return GetSettings()->ReadString("App.Name");
+  return setting;
 }
 
 std::string TCLEngine::GetResString(const std::string& section, const std::string& key) const {

@@ -104,6 +104,8 @@ void TCLEngine::SetLanguage(const std::string& name) {
   if (n == languageName_) return;
   std::string file = FolderOf("Path.Languages") + "\\" + n + ".lan";
   if (FileExists(file)) {
+    // The translators run inside the load: "{AppName}" must already have its fallback.
+    languageData_->SetFallbackAppName(GetSettings()->ReadString("App.Name"));
     languageData_->LoadLanguage(file);
     languageName_ = n;
   } else {

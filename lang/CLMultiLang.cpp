@@ -124,7 +124,7 @@ bool TCLMultiLangData::FindText(const std::string& section, const std::string& c
 void TCLMultiLangData::GetAppName(std::string& value) {
   std::string name;
   FindText("AppRes", "", "AppName", name);
-  appNameCache_ = name;
+  appNameCache_ = name.empty() ? fallbackAppName_ : name;
   value = name;
 }
 

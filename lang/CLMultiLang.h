@@ -28,7 +28,13 @@ class TCLMultiLangData : public TComponent {
   // Appends to `target` the section's name=value pairs whose names it lacks, the current
   // language's text before the default one; names it holds are never changed.
   void FillSection(const std::string& section, TStrings* target) const;
+  // `value` is the "AppName" text of "AppRes" (empty without one); "{AppName}" then stands for
+  // that text, or for the fallback name when there is none.
   void GetAppName(std::string& value);
+  // The name "{AppName}" stands for when no language text names the application (the engine
+  // gives the "App.Name" setting), so that a caption never reads "About " with the name left
+  // out. Takes effect at the next GetAppName or LoadLanguage.
+  void SetFallbackAppName(const std::string& name) { fallbackAppName_ = name; }
 
   std::string CurrentLanguage() const { return InfoText("Language"); }
   std::string CurrentLanguageTranslator() const { return InfoText("Translator"); }
@@ -67,6 +73,7 @@ class TCLMultiLangData : public TComponent {
   std::unique_ptr<TStringList> excludeProps_;
   std::vector<TCLMultiLang*> translators_;  // not owned
   std::string appNameCache_;
+  std::string fallbackAppName_;
 };
 
 class TCLMultiLang : public TComponent {

@@ -118,6 +118,14 @@ TEST(LanguageData, LoadedFileComesFirstThenDefaultsAndClearLanguageFallsBackEnti
   m.data.GetAppName(name);
   EXPECT_EQ(name, "");
   EXPECT_EQ(m.Text("LibRes", "frmCLAboutForm.Caption"), "About ");
+  // With a fallback name (the engine gives "App.Name"), a text without a language name still
+  // names the application; the "AppName" text itself stays absent, and a language's name wins.
+  m.data.SetFallbackAppName("Brindlewick");
+  m.data.GetAppName(name);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(m.Text("LibRes", "frmCLAboutForm.Caption"), "About Brindlewick");
+  m.data.LoadLanguage(dir / "Test.lan");
+  EXPECT_EQ(m.Text("LibRes", "frmCLUpdateForm.Caption"), "Update Quill {AppName} Pro");
 }
 
 TEST(LanguageData, MissingUnreadableBomAndUtf16FilesGiveAnEmptyLanguage) {

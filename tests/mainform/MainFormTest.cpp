@@ -545,9 +545,11 @@ TEST_F(OfflineMainWindow, TheSystemMenuOpensTheUpdateAndTheAboutWindow) {
     char letter;
     const char* windowClass;
     const char* shows;  // a text the window holds once it is ready
+    const char* caption;  // the application's name fills "{AppName}" (no language names it)
   };
-  for (const TCase& c : {TCase{'u', "TfrmCLUpdateForm", "The update server could not be reached."},
-                         TCase{'a', "TfrmCLAboutForm", "Support"}}) {
+  const TCase cases[] = {{'u', "TfrmCLUpdateForm", "The update server could not be reached.", "Update Brindlewick"},
+                         {'a', "TfrmCLAboutForm", "Support", "About Brindlewick"}};
+  for (const TCase& c : cases) {
     SCOPED_TRACE(c.windowClass);
     ASSERT_TRUE(choose(c.letter)) << "no system menu";
     HWND w = WaitWindowOfClass(c.windowClass, 15000);
@@ -559,6 +561,9 @@ TEST_F(OfflineMainWindow, TheSystemMenuOpensTheUpdateAndTheAboutWindow) {
       EnumChildWindows(w, CollectTexts, reinterpret_cast<LPARAM>(&texts));
       return texts.find(c.shows) != std::string::npos;
     }, 15000)) << texts;
+    char caption[256] = {};
+    GetWindowTextA(w, caption, sizeof caption);
+    EXPECT_STREQ(caption, c.caption);
     PostMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, 10000));
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(window_) != FALSE; }, 10000));
