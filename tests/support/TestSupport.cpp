@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "platform/TraceChannel.h"
+
 namespace qmtest {
 
 namespace {
@@ -155,6 +157,10 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 // Runs a registered child function when asked; the test runner otherwise.
 int TestMain(int argc, char** argv) {
+  // A test program traces like the program, and once a trace test has registered a viewer, the
+  // first line would start the real viewer, which outlives the test and holds its output open.
+  // Tests of the viewer start switch it back on.
+  GetDebugger()->AutoStartViewer = false;
   const std::string prefix = "--qm-child=";
   if (argc >= 2 && std::string(argv[1]).rfind(prefix, 0) == 0) {
     std::string name = std::string(argv[1]).substr(prefix.size());
