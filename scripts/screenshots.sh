@@ -14,20 +14,6 @@ trap 'wineserver -k >/dev/null 2>&1 || true; qm_stop_display; rm -rf "$scratch"'
 qm_init_prefix >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1 || true
 
-# The windows are laid out for the metrics of the Windows fonts, which Wine ships as fonts of
-# its own; a prefix without them in its Fonts folder draws every face in a stand-in of other
-# widths, and the captions no longer fit their buttons.
-install_wine_fonts() {
-  local from to=$WINEPREFIX/drive_c/windows/Fonts d
-  for d in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine*/share/wine/fonts; do
-    [ -f "$d/tahoma.ttf" ] && from=$d && break
-  done
-  [ -n "${from:-}" ] || { echo "screenshots: Wine's own fonts not found; the pictures use stand-in fonts" >&2; return 0; }
-  mkdir -p "$to"
-  [ -f "$to/tahoma.ttf" ] || cp "$from"/*.ttf "$from"/*.fon "$to"/ 2>/dev/null || true
-}
-install_wine_fonts
-
 # The chosen skin lives as "Skin" in setting.dat (all users' folder, else the user's own).
 set_skin() {
   local f

@@ -47,6 +47,20 @@ qm_stop_display() {
   rm -f "$dfile"
 }
 
+# The windows are laid out for the metrics of the Windows fonts, which Wine ships as fonts of
+# its own; a prefix without them in its Fonts folder draws every face in a stand-in of other
+# widths, and the captions no longer fit their buttons.
+qm_install_fonts() {
+  local from to=$WINEPREFIX/drive_c/windows/Fonts d
+  [ -f "$to/tahoma.ttf" ] && return 0
+  for d in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine*/share/wine/fonts; do
+    [ -f "$d/tahoma.ttf" ] && from=$d && break
+  done
+  [ -n "${from:-}" ] || { echo "wine-env: Wine's own fonts not found; windows use stand-in fonts" >&2; return 0; }
+  mkdir -p "$to"
+  cp "$from"/*.ttf "$from"/*.fon "$to"/ 2>/dev/null || true
+}
+
 qm_init_prefix() {
   if [ ! -f "$WINEPREFIX/.qm-ready" ]; then
     mkdir -p "$WINEPREFIX"
@@ -54,6 +68,7 @@ qm_init_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.qm-ready"
   fi
+  qm_install_fonts
 }
 
 # A whole session of Windows programs for the tests or the benchmarks: the display, the prefix,
