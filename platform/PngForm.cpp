@@ -140,7 +140,13 @@ void TskPngForm::UpdateLayer() {
   HGDIOBJ old = SelectObject(source, bmp);
   POINT origin = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, BlendAlpha(alphaValue_), AC_SRC_ALPHA};
-  UpdateLayeredWindow(ownerHandle_, nullptr, nullptr, &size, source, &origin, 0, &blend, ULW_ALPHA);
+  if (!UpdateLayeredWindow(ownerHandle_, nullptr, nullptr, &size, source, &origin, 0, &blend, ULW_ALPHA)) {
+    // Windows 95/98/Me and NT 4 have no layered windows: the picture is drawn plain instead,
+    // its soft edges on the window's own black, rather than leaving an empty black window.
+    HDC dc = GetDC(ownerHandle_);
+    BitBlt(dc, 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
+    ReleaseDC(ownerHandle_, dc);
+  }
   SelectObject(source, old);
   DeleteDC(source);
   ReleaseDC(nullptr, screen);
