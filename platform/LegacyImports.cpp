@@ -1,67 +1,22 @@
-// Import slots of our own for the system functions that some supported system lacks. Windows
-// refuses to start a program that imports a function its DLLs do not export, and the static
-// threads runtime and the toolkit import several that arrived after Windows 95 and NT 4. Every
-// call of such a function goes through its import slot (`__imp__Name@N` on 32-bit x86);
-// defining the slot here, in an object linked into each executable ahead of the import
-// libraries, keeps the name out of the import table. The slot leads to a thunk that looks the
-// real function up by name on its first call and otherwise falls back to the stand-in in
-// LegacyImports.h.
+// Import slots of our own (platform/ImportSlots.h) for the system functions that some supported
+// system lacks. Windows refuses to start a program that imports a function its DLLs do not
+// export, and the static threads runtime and the toolkit import several that arrived after
+// Windows 95 and NT 4. Each slot's thunk looks the real function up by name on its first call
+// and otherwise falls back to the stand-in in LegacyImports.h.
 //
 // The thunks may run before anything of this program is initialised: the threads runtime calls
 // AddVectoredExceptionHandler from its TLS callback while the process attaches. So all state here
-// is constant-initialised, and the lookups use only kernel32 functions every system has.
+// is constant-initialised.
 #include "platform/LegacyImports.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstddef>
 
 #include "platform/Handles.h"
+#include "platform/ImportSlots.h"
 
 namespace qmlegacy {
 namespace {
-
-bool IsNtPlatform() { return (GetVersion() & 0x80000000u) == 0; }
-
-char gMissing;  // its address marks a function the system does not have
-void* Missing() { return &gMissing; }
-
-// A system function found by name on first use. Constant-initialised; threads that race on
-// the first call find the same address and store the same answer.
-class TSystemFunction {
- public:
-  // `ntOnly`: asked for only on NT-based systems, since what Windows 95/98/Me export under such
-  // a name (if anything) does not do the job.
-  constexpr TSystemFunction(const char* dll, const char* name, bool ntOnly = false)
-      : dll_(dll), name_(name), ntOnly_(ntOnly) {}
-  template <typename Fn>
-  Fn Get() {
-    return reinterpret_cast<Fn>(Address());
-  }
-
- private:
-  void* Address() {
-    void* known = address_.load(std::memory_order_acquire);
-    if (!known) {
-      void* found = Lookup();
-      known = found ? found : Missing();
-      address_.store(known, std::memory_order_release);
-    }
-    return known == Missing() ? nullptr : known;
-  }
-  void* Lookup() const {
-    if (ntOnly_ && !IsNtPlatform()) return nullptr;
-    HMODULE module = GetModuleHandleA(dll_);
-    // Loaded for good: the remembered address points into it for the rest of the run.
-    if (!module) module = LoadLibraryA(dll_);
-    return module ? reinterpret_cast<void*>(GetProcAddress(module, name_)) : nullptr;
-  }
-
-  const char* dll_;
-  const char* name_;
-  bool ntOnly_;
-  std::atomic<void*> address_{nullptr};
-};
 
 // Owns a GDI object made for one fill.
 class TGdiObject {
@@ -378,33 +333,10 @@ WINBOOL WINAPI ThunkInitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
   return real ? real(init) : FallbackInitCommonControlsEx(init);
 }
 
-// The bytes of arguments a __stdcall function removes from the stack: the N of its "@N".
-template <typename F>
-struct TArgumentBytes;
-template <typename R, typename... A>
-struct TArgumentBytes<R(WINAPI*)(A...)> {
-  static constexpr size_t value = (size_t{0} + ... + ((sizeof(A) + 3) / 4 * 4));
-};
-
 }  // namespace
 }  // namespace qmlegacy
 
-// A slot has the type of the declared function, so the compiler checks each thunk's parameters
-// and calling convention against the system's; on 32-bit x86 the "@N" of the slot's name must
-// also match the parameters, or the linker would leave the system's slot in place.
-#if defined(__i386__)
-#define QM_SLOT_SYMBOL(name, bytes) "__imp__" #name "@" #bytes
-#define QM_CHECK_BYTES(name, bytes)                                            \
-  static_assert(qmlegacy::TArgumentBytes<decltype(&::name)>::value == (bytes), \
-                #name ": the decorated name does not match the parameters")
-#else
-#define QM_SLOT_SYMBOL(name, bytes) "__imp_" #name
-#define QM_CHECK_BYTES(name, bytes) static_assert(true)
-#endif
-#define QM_IMPORT_SLOT(name, bytes)                  \
-  QM_CHECK_BYTES(name, bytes);                       \
-  extern "C" __attribute__((used)) decltype(&::name) \
-      const qmImportSlot_##name __asm__(QM_SLOT_SYMBOL(name, bytes)) = &qmlegacy::Thunk##name
+#define QM_IMPORT_SLOT(name, bytes) QM_IMPORT_SLOT_OF(name, bytes, &qmlegacy::Thunk##name)
 
 QM_IMPORT_SLOT(GetTickCount64, 0);
 QM_IMPORT_SLOT(AddVectoredExceptionHandler, 8);

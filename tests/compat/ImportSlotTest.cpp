@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <wininet.h>
 
+#include <string>
 #include <thread>
 
 #include "platform/Handles.h"
+#include "platform/ImportSlots.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -44,6 +50,31 @@ TEST(ImportSlotTest, EverySlotHoldsAThunkOfThisProgram) {
       {"msimg32.dll", "AlphaBlend", SlotOf(&::AlphaBlend)},
       {"msimg32.dll", "GradientFill", SlotOf(&::GradientFill)},
       {"comctl32.dll", "InitCommonControlsEx", SlotOf(&::InitCommonControlsEx)},
+      // Loaded on first use (DeferredImports.cpp).
+      {"wininet.dll", "InternetOpenA", SlotOf(&::InternetOpenA)},
+      {"wininet.dll", "InternetOpenUrlA", SlotOf(&::InternetOpenUrlA)},
+      {"wininet.dll", "InternetConnectA", SlotOf(&::InternetConnectA)},
+      {"wininet.dll", "InternetSetOptionA", SlotOf(&::InternetSetOptionA)},
+      {"wininet.dll", "InternetReadFile", SlotOf(&::InternetReadFile)},
+      {"wininet.dll", "InternetCloseHandle", SlotOf(&::InternetCloseHandle)},
+      {"wininet.dll", "HttpOpenRequestA", SlotOf(&::HttpOpenRequestA)},
+      {"wininet.dll", "HttpSendRequestA", SlotOf(&::HttpSendRequestA)},
+      {"wininet.dll", "HttpQueryInfoA", SlotOf(&::HttpQueryInfoA)},
+      {"wininet.dll", "FindFirstUrlCacheEntryA", SlotOf(&::FindFirstUrlCacheEntryA)},
+      {"wininet.dll", "FindNextUrlCacheEntryA", SlotOf(&::FindNextUrlCacheEntryA)},
+      {"wininet.dll", "FindCloseUrlCache", SlotOf(&::FindCloseUrlCache)},
+      {"wininet.dll", "DeleteUrlCacheEntryA", SlotOf(&::DeleteUrlCacheEntryA)},
+      {"shell32.dll", "SHFileOperationA", SlotOf(&::SHFileOperationA)},
+      {"shell32.dll", "SHGetSpecialFolderLocation", SlotOf(&::SHGetSpecialFolderLocation)},
+      {"shell32.dll", "SHGetPathFromIDListA", SlotOf(&::SHGetPathFromIDListA)},
+      {"shell32.dll", "ShellExecuteA", SlotOf(&::ShellExecuteA)},
+      {"ole32.dll", "CoTaskMemFree", SlotOf(&::CoTaskMemFree)},
+      {"oleaut32.dll", "SysAllocString", SlotOf(&::SysAllocString)},
+      {"oleaut32.dll", "SysAllocStringLen", SlotOf(&::SysAllocStringLen)},
+      {"oleaut32.dll", "SysStringLen", SlotOf(&::SysStringLen)},
+      {"oleaut32.dll", "VariantInit", SlotOf(&::VariantInit)},
+      {"oleaut32.dll", "VariantClear", SlotOf(&::VariantClear)},
+      {"oleaut32.dll", "VariantChangeType", SlotOf(&::VariantChangeType)},
   };
   HMODULE self = GetModuleHandleA(nullptr);
   for (const auto& row : rows) {
@@ -170,6 +201,97 @@ TEST(ImportSlotTest, UserAndGraphicsCallsReachTheSystem) {
   DeleteDC(source);
   DeleteDC(dest);
   ReleaseDC(nullptr, screen);
+}
+
+// Arguments and answers pass both ways through the thunks of the libraries loaded on first use;
+// each answer is held against the system's own function called directly.
+TEST(ImportSlotTest, DeferredCallsReachTheSystem) {
+  BSTR text = SysAllocStringLen(L"cookie", 3);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(3u, SysStringLen(text));
+  EXPECT_EQ(std::wstring(L"coo"), std::wstring(text));
+  VARIANT number, converted;
+  VariantInit(&number);
+  VariantInit(&converted);
+  V_VT(&number) = VT_I4;
+  V_I4(&number) = 4096;
+  ASSERT_EQ(S_OK, VariantChangeType(&converted, &number, 0, VT_BSTR));
+  EXPECT_EQ(std::wstring(L"4096"), std::wstring(V_BSTR(&converted)));
+  EXPECT_EQ(S_OK, VariantClear(&converted));
+  auto systemFree = reinterpret_cast<void(WINAPI*)(BSTR)>(SystemExport("oleaut32.dll", "SysFreeString"));
+  systemFree(text);
+
+  LPITEMIDLIST items = nullptr;
+  ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_COOKIES, &items));
+  char mine[MAX_PATH] = {}, system[MAX_PATH] = {};
+  EXPECT_TRUE(SHGetPathFromIDListA(items, mine));
+  auto systemPath = reinterpret_cast<BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR)>(
+      SystemExport("shell32.dll", "SHGetPathFromIDListA"));
+  EXPECT_TRUE(systemPath(items, system));
+  EXPECT_STREQ(system, mine);
+  EXPECT_NE(std::string(mine).find("Cookies"), std::string::npos) << mine;
+  CoTaskMemFree(items);
+
+  qmtest::TScratchDir dir("compat-deferred");
+  qmtest::WriteAll(dir / "gone.txt", "x");
+  std::string from = (dir / "gone.txt") + '\0';
+  SHFILEOPSTRUCTA op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  EXPECT_EQ(0, SHFileOperationA(&op));
+  EXPECT_FALSE(qmtest::Exists(dir / "gone.txt"));
+
+  HINTERNET session = InternetOpenA("QuillmoorTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  ASSERT_TRUE(session);
+  DWORD timeout = 1234, read = 0, size = sizeof read;
+  EXPECT_TRUE(InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout));
+  auto systemQuery = reinterpret_cast<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD)>(
+      SystemExport("wininet.dll", "InternetQueryOptionA"));
+  EXPECT_TRUE(systemQuery(session, INTERNET_OPTION_CONNECT_TIMEOUT, &read, &size));
+  EXPECT_EQ(1234u, read);
+  EXPECT_TRUE(InternetCloseHandle(session));
+  SetLastError(0);
+  EXPECT_FALSE(DeleteUrlCacheEntryA("http://qm.invalid/never-cached"));
+  EXPECT_NE(0u, GetLastError());
+}
+
+namespace deferred {
+
+qmlegacy::TSystemFunction gNoLibrary("qm-no-such-library.dll", "InternetOpenA");
+qmlegacy::TSystemFunction gNoFunction("kernel32.dll", "QmNoSuchFunction");
+qmlegacy::TSystemFunction gProcessId("kernel32.dll", "GetCurrentProcessId");
+qmlegacy::TSystemFunction gMulDiv("kernel32.dll", "MulDiv");
+struct TNull {
+  static std::nullptr_t Value() { return nullptr; }
+};
+struct TMinusOne {
+  static int Value() { return -1; }
+};
+
+}  // namespace deferred
+
+// Where a library or a function is missing, the call fails the way its callers check for (a
+// null handle, an error code) with ERROR_CALL_NOT_IMPLEMENTED, every time; otherwise the thunk
+// is the function.
+TEST(ImportSlotTest, AMissingDeferredFunctionFailsTheCallNotTheProgram) {
+  auto open = &qmlegacy::TThunk<decltype(&::InternetOpenA)>::Call<&deferred::gNoLibrary, deferred::TNull>;
+  for (int call = 0; call < 2; ++call) {
+    SetLastError(0);
+    EXPECT_EQ(nullptr, open("QuillmoorTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+  }
+  EXPECT_EQ(nullptr, GetModuleHandleA("qm-no-such-library.dll"));
+
+  auto missing = &qmlegacy::TThunk<int(WINAPI*)(int, int, int)>::Call<&deferred::gNoFunction, deferred::TMinusOne>;
+  SetLastError(0);
+  EXPECT_EQ(-1, missing(1, 2, 3));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+
+  auto pid = &qmlegacy::TThunk<DWORD(WINAPI*)()>::Call<&deferred::gProcessId, deferred::TMinusOne>;
+  EXPECT_EQ(GetCurrentProcessId(), pid());
+  auto mulDiv = &qmlegacy::TThunk<int(WINAPI*)(int, int, int)>::Call<&deferred::gMulDiv, deferred::TMinusOne>;
+  EXPECT_EQ(35, mulDiv(10, 7, 2));
 }
 
 }  // namespace

@@ -199,6 +199,19 @@ TEST(ImportTableTest, SlotsReplaceTheImportsOfThisProgramToo) {
         << fn;
 }
 
+// Libraries only a user's action needs are loaded on their first call (DeferredImports.cpp):
+// named in the table, each would be loaded and initialised before the window could show.
+TEST(ImportTableTest, TheProgramLoadsWhatOnlyAClickNeedsOnFirstUse) {
+  std::string dist = qmtest::DistDir();
+  ASSERT_FALSE(dist.empty()) << "QM_DIST_DIR is not set";
+  std::vector<TImportedDll> dlls;
+  std::string error;
+  ASSERT_TRUE(qmtest::ReadPeImports(qmtest::ReadAll(dist + "Quillmoor.exe"), &dlls, &error)) << error;
+  ASSERT_TRUE(FindDll(dlls, "USER32.dll"));
+  for (const char* dll : {"WININET.DLL", "SHELL32.dll", "ole32.dll", "OLEAUT32.dll"})
+    EXPECT_FALSE(FindDll(dlls, dll)) << dll;
+}
+
 TEST(ImportTableTest, DamagedImagesAreRefusedNotOverrun) {
   std::string image = OwnProgram();
   ASSERT_GT(image.size(), 65536u);

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
 #include <shlobj.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +78,22 @@ HWND WaitDialog(DWORD timeoutMs) {
     return dialog != nullptr;
   }, timeoutMs);
   return dialog;
+}
+
+// The lower-cased names of the modules loaded in `process`.
+std::set<std::string> LoadedModules(HANDLE process) {
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  std::set<std::string> names;
+  if (!EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed))
+    return names;
+  for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < modules.size(); ++i) {
+    char name[MAX_PATH] = {};
+    if (!GetModuleBaseNameA(process, modules[i], name, sizeof name)) continue;
+    CharLowerA(name);
+    names.insert(name);
+  }
+  return names;
 }
 
 std::string Record(const std::string& name, const std::string& hostPath) {
@@ -231,6 +249,23 @@ TEST_F(MainWindow, ASiteAddressDeletesItsFamilyAndNamesItInTheMessage) {
   EXPECT_NE(texts.find("The cookies of website example.com have been cleared"), std::string::npos) << texts;
   EXPECT_FALSE(Has("example"));
   EXPECT_TRUE(Has("other"));
+}
+
+// WinInet, the shell and OLE automation serve the buttons, the update check and the banners only:
+// the window opens without them, and the first click that needs them loads them.
+TEST_F(MainWindow, OpensWithoutTheLibrariesOnlyItsActionsUseAndLoadsThemOnTheClick) {
+  std::set<std::string> atStart = LoadedModules(process_);
+  ASSERT_TRUE(atStart.count("user32.dll")) << "the process's modules were not read";
+  for (const char* dll : {"wininet.dll", "shell32.dll", "oleaut32.dll"}) EXPECT_FALSE(atStart.count(dll)) << dll;
+
+  Type("example.com");
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website example.com have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("example"));
+  std::set<std::string> afterClick = LoadedModules(process_);
+  EXPECT_TRUE(afterClick.count("wininet.dll"));
+  EXPECT_TRUE(afterClick.count("shell32.dll"));
 }
 
 TEST_F(MainWindow, NoToTheConfirmationKeepsEveryCookieAndShowsNothingMore) {
