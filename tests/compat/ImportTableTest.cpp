@@ -212,6 +212,37 @@ TEST(ImportTableTest, TheProgramLoadsWhatOnlyAClickNeedsOnFirstUse) {
     EXPECT_FALSE(FindDll(dlls, dll)) << dll;
 }
 
+uint32_t HeaderField(const std::string& image, size_t at, size_t bytes) {
+  uint32_t v = 0;
+  if (at + bytes <= image.size()) std::memcpy(&v, &image[at], bytes);
+  return v;
+}
+
+// A loader maps sections that start on a page of the file; Wine reads any other image whole
+// into the process's memory (CMakeLists.txt).
+TEST(ImportTableTest, ShippedExecutablesKeepTheirSectionsOnPagesOfTheFile) {
+  std::string dist = qmtest::DistDir();
+  ASSERT_FALSE(dist.empty()) << "QM_DIST_DIR is not set";
+  for (const char* exe : {"Quillmoor.exe", "TraceViewer.exe"}) {
+    SCOPED_TRACE(exe);
+    std::string image = qmtest::ReadAll(dist + exe);
+    ASSERT_GT(image.size(), 4096u);
+    size_t pe = HeaderField(image, 0x3C, 4);
+    ASSERT_EQ(0x4550u, HeaderField(image, pe, 4));
+    EXPECT_EQ(4096u, HeaderField(image, pe + 24 + 36, 4));  // FileAlignment
+    size_t sections = HeaderField(image, pe + 6, 2);
+    size_t table = pe + 24 + HeaderField(image, pe + 20, 2);
+    ASSERT_GT(sections, 2u);
+    for (size_t i = 0; i < sections; ++i) {
+      uint32_t rawSize = HeaderField(image, table + i * 40 + 16, 4);
+      uint32_t rawOffset = HeaderField(image, table + i * 40 + 20, 4);
+      if (rawSize) {
+        EXPECT_EQ(0u, rawOffset % 4096) << "section " << i;
+      }
+    }
+  }
+}
+
 TEST(ImportTableTest, DamagedImagesAreRefusedNotOverrun) {
   std::string image = OwnProgram();
   ASSERT_GT(image.size(), 65536u);
