@@ -329,7 +329,7 @@ void TskDynamicSkinForm::SetFramed(bool value) {
     SetWindowPos(h, nullptr, 0, 0, w, hgt, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   } else {
     framed_ = false;
-    SetWindowRgn(h, nullptr, TRUE);
+    ClearRegion();
     SetWindowLongA(h, GWL_STYLE, savedStyle_ | (GetWindowLongA(h, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE)));
     RECT r = client;
     AdjustWindowRectEx(&r, GetWindowLongA(h, GWL_STYLE), FALSE, GetWindowLongA(h, GWL_EXSTYLE));
@@ -347,16 +347,30 @@ void TskDynamicSkinForm::UpdateRegion() {
   GetWindowRect(h, &w);
   int corner = EffectiveSkinData()->Skin()->Desc().FrameCorner;
   if (corner <= 0 || IsIconic(h)) {
-    SetWindowRgn(h, nullptr, TRUE);
+    ClearRegion();
     return;
   }
   int width = w.right - w.left, height = w.bottom - w.top;
+  if (corner == regionCorner_ && width == regionSize_.cx && height == regionSize_.cy) return;
   // Round top corners only: a round rectangle joined with a plain rectangle for the bottom.
   HRGN round = CreateRoundRectRgn(0, 0, width + 1, height + 1, corner * 2, corner * 2);
   HRGN bottom = CreateRectRgn(0, corner, width, height);
   CombineRgn(round, round, bottom, RGN_OR);
   DeleteObject(bottom);
-  SetWindowRgn(h, round, TRUE);  // the window owns the region now
+  if (!SetWindowRgn(h, round, TRUE)) {  // on success the window owns the region
+    DeleteObject(round);
+    ClearRegion();
+    return;
+  }
+  regionSize_ = SIZE{width, height};
+  regionCorner_ = corner;
+}
+
+void TskDynamicSkinForm::ClearRegion() {
+  if (regionCorner_ == 0) return;  // no region of ours to take away
+  if (HWND h = Wnd()) SetWindowRgn(h, nullptr, TRUE);
+  regionSize_ = SIZE{0, 0};
+  regionCorner_ = 0;
 }
 
 RECT TskDynamicSkinForm::CaptionButtonRect(TCaptionButton which) const {
@@ -394,7 +408,8 @@ TskDynamicSkinForm::TCaptionButton TskDynamicSkinForm::HitButton(POINT pt) const
 
 void TskDynamicSkinForm::PaintFrame() {
   HWND h = Wnd();
-  if (!h || !framed_) return;
+  // A hidden window shows nothing drawn on it; showing it sends WM_NCPAINT.
+  if (!h || !framed_ || !IsWindowVisible(h)) return;
   std::shared_ptr<const TskSkin> skin = EffectiveSkinData()->Skin();
   const TSkinDescription& d = skin->Desc();
   TskSkinData* data = EffectiveSkinData();

@@ -58,6 +58,7 @@ class TskDynamicSkinForm : public TComponent, public TskSkinClient {
   void SetFramed(bool value);
   void PaintFrame();
   void UpdateRegion();
+  void ClearRegion();
   TCaptionButton HitButton(POINT windowPt) const;
   void TrackButton(TCaptionButton which);
   void AppendToNativeSystemMenu();
@@ -79,4 +80,9 @@ class TskDynamicSkinForm : public TComponent, public TskSkinClient {
   HWND captionTip_ = nullptr;
   std::map<UINT, TMenuItem*> nativeIds_;
   bool nativeMenuDone_ = false;
+  // The window size and corner radius the window's region was made for (corner 0: none set).
+  // Every WM_SIZE, the first showing's too, would hand the system the same shape again, and
+  // setting a region redraws the whole window.
+  SIZE regionSize_ = {0, 0};
+  int regionCorner_ = 0;
 };

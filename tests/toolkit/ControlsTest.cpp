@@ -39,6 +39,31 @@ std::string Text(HWND h) {
   return buf;
 }
 
+// The window's region as the skinned frame makes it: the whole window but its two rounded top
+// corners. False when the window has no region or another one.
+bool HasRoundedTopRegion(HWND h) {
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  bool rounded = false;
+  if (GetWindowRgn(h, region) != ERROR) {
+    RECT w, box;
+    GetWindowRect(h, &w);
+    GetRgnBox(region, &box);
+    int width = w.right - w.left, height = w.bottom - w.top;
+    rounded = box.left == 0 && box.top == 0 && box.right == width && box.bottom == height &&
+              !PtInRegion(region, 0, 0) && !PtInRegion(region, width - 1, 0) && PtInRegion(region, width / 2, 0) &&
+              PtInRegion(region, 0, height - 1) && PtInRegion(region, width - 1, height - 1);
+  }
+  DeleteObject(region);
+  return rounded;
+}
+
+bool HasRegion(HWND h) {
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  bool has = GetWindowRgn(h, region) != ERROR;
+  DeleteObject(region);
+  return has;
+}
+
 }  // namespace
 
 TEST(Controls, RealChildWindowsFoundByCaption) {
@@ -225,6 +250,33 @@ TEST(Controls, SkinnedFrameKeepsClientSizeAndAnswersHitTests) {
   d.Skin->SetSkinnableForm(true);
   GetClientRect(h, &client);
   EXPECT_EQ(client.bottom, 321);
+}
+
+// The region is made once per size of the window, and made again whenever it was taken away.
+TEST(Controls, SkinnedFrameRoundsItsTopCornersAtEverySizeAndState) {
+  TDemo d;
+  BuildDemo(&d, true);
+  HWND h = d.Form->Handle();
+  EXPECT_TRUE(HasRoundedTopRegion(h));
+  RECT w;
+  GetWindowRect(h, &w);
+  SetWindowPos(h, nullptr, 0, 0, w.right - w.left + 40, w.bottom - w.top + 30, SWP_NOMOVE | SWP_NOZORDER);
+  Pump(50);
+  EXPECT_TRUE(HasRoundedTopRegion(h)) << "the region did not follow the new size";
+
+  ShowWindow(h, SW_MINIMIZE);
+  Pump(100);
+  EXPECT_FALSE(HasRegion(h));
+  ShowWindow(h, SW_RESTORE);
+  Pump(100);
+  EXPECT_TRUE(HasRoundedTopRegion(h)) << "restored at its old size, the window got no region back";
+
+  d.Skin->SetSkinnableForm(false);
+  Pump(50);
+  EXPECT_FALSE(HasRegion(h));
+  d.Skin->SetSkinnableForm(true);
+  Pump(50);
+  EXPECT_TRUE(HasRoundedTopRegion(h));
 }
 
 TEST(Controls, LinkLabelOpensItsAddress) {
