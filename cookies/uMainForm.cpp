@@ -60,8 +60,9 @@ TfrmMain* frmMain = nullptr;
 
 void TfrmMain::FormCreate(TObject*) {
   // Decided once: a Firefox installed later shows after a restart.
-  btnClearFF->SetEnabled(IsFirefoxAvailable());
-  btnInstallFF->SetEnabled(IsFirefoxAvailable());
+  const bool firefox = IsFirefoxAvailable();
+  btnClearFF->SetEnabled(firefox);
+  btnInstallFF->SetEnabled(firefox);
   // A picture that cannot be loaded raises; the form shows the error and opens all the same,
   // with the later pictures left empty.
   const std::string folder = QV_GetAppPath();

@@ -154,7 +154,17 @@ void TskSkinControl::SkinChanged() {
 void TskSkinControl::SkinFontChanged() {}
 
 void TskSkinControl::Invalidate() {
-  if (HWND h = HandleIfAllocated()) RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  // A window that does not show (its own or its parent's doing) is painted whole once it does:
+  // every control of a window being built would otherwise ask again for each skin and font.
+  HWND h = HandleIfAllocated();
+  if (h && IsWindowVisible(h)) RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+// True when the window's rectangle is larger than its client area (a border, scroll bars).
+static bool HasNonClientArea(HWND h) {
+  RECT window, client;
+  if (!GetWindowRect(h, &window) || !GetClientRect(h, &client)) return true;
+  return window.right - window.left != client.right || window.bottom - window.top != client.bottom;
 }
 
 void TskSkinControl::SetAlign(TAlign value) {
@@ -204,6 +214,15 @@ void TskSkinControl::WndProc(TMessage& m) {
     case WM_ERASEBKGND:
       m.Result = 1;  // everything is painted, buffered, in WM_PAINT
       return;
+    case WM_NCPAINT:
+      // Nothing lies outside the client area of most controls, yet the system's default
+      // would fetch a device context of the whole window to paint it (under Wine a round trip
+      // to its server, for every control of a window that shows).
+      if (!HasNonClientArea(h)) {
+        m.Result = 0;
+        return;
+      }
+      break;
     case WM_MOUSEMOVE:
       if (!hot_) {
         hot_ = true;
