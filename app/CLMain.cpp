@@ -5,10 +5,14 @@
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "platform/CLSplashForm.h"
+#include "platform/LibraryPreload.h"
 #include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
 namespace {
+
+// Loading two system libraries takes milliseconds; past this the start goes on without waiting.
+constexpr DWORD kPreloadWaitMs = 5000;
 
 bool gDebugMode = false;
 std::function<void()>& SplashStarter() {
@@ -115,7 +119,16 @@ int RunApplication(const TClassInfo& mainFormClass, TCustomForm** mainForm, TCan
     Sleep(2000);
   }
 
+  // The common controls library (which the system's buttons, labels and edit boxes come from
+  // under a manifest asking for its version 6, and with it the display driver and the theme
+  // library) and the blending library of the first paint load on a thread of their own while the
+  // settings are read: loaded by the first label of the main window, they held up its start.
+  // Nothing of the window system is called until they are in: a window call made while another
+  // thread starts the display driver inside the loader was seen to deadlock under Wine.
+  TLibraryPreload preload({"comctl32.dll", "msimg32.dll"});
   TCLSettings* settings = GetSettings();
+  preload.Wait(kPreloadWaitMs);
+
   bool keys = KeyHeld(VK_CONTROL) && KeyHeld(VK_SHIFT);
   gDebugMode = ((settings->ReadBool("Debug.Enabled") || keys) && !settings->ReadBool("Debug.Disabled")) ||
                HasSwitch(args, 'd');
