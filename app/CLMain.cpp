@@ -11,9 +11,6 @@
 
 namespace {
 
-// Loading two system libraries takes milliseconds; past this the start goes on without waiting.
-constexpr DWORD kPreloadWaitMs = 5000;
-
 bool gDebugMode = false;
 std::function<void()>& SplashStarter() {
   static std::function<void()> starter = &ShowSplashForm;
@@ -127,7 +124,7 @@ int RunApplication(const TClassInfo& mainFormClass, TCustomForm** mainForm, TCan
   // thread starts the display driver inside the loader was seen to deadlock under Wine.
   TLibraryPreload preload({"comctl32.dll", "msimg32.dll"});
   TCLSettings* settings = GetSettings();
-  preload.Wait(kPreloadWaitMs);
+  preload.Wait();
 
   bool keys = KeyHeld(VK_CONTROL) && KeyHeld(VK_SHIFT);
   gDebugMode = ((settings->ReadBool("Debug.Enabled") || keys) && !settings->ReadBool("Debug.Disabled")) ||

@@ -7,7 +7,6 @@ namespace {
 // Loading takes little stack; the default of the executable (a megabyte or more) would only
 // reserve address space for nothing.
 constexpr SIZE_T kThreadStackBytes = 64 * 1024;
-constexpr DWORD kEndWaitMs = 5000;
 
 }  // namespace
 
@@ -21,7 +20,7 @@ TLibraryPreload::TLibraryPreload(std::vector<std::string> libraries) {
   if (!thread_) delete names;
 }
 
-TLibraryPreload::~TLibraryPreload() { Wait(kEndWaitMs); }
+TLibraryPreload::~TLibraryPreload() { Wait(); }
 
 bool TLibraryPreload::Wait(DWORD timeoutMs) {
   return !thread_ || WaitForSingleObject(thread_.get(), timeoutMs) == WAIT_OBJECT_0;

@@ -20,8 +20,11 @@ class TLibraryPreload {
   TLibraryPreload(const TLibraryPreload&) = delete;
   TLibraryPreload& operator=(const TLibraryPreload&) = delete;
 
+  // Loading a few system libraries takes milliseconds; past this the caller goes on without it.
+  static constexpr DWORD kWaitMs = 5000;
+
   // Waits for the loading to end; true when it ended within `timeoutMs` (or never started).
-  bool Wait(DWORD timeoutMs);
+  bool Wait(DWORD timeoutMs = kWaitMs);
 
  private:
   static DWORD WINAPI ThreadProc(void* names);

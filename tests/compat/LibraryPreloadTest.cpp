@@ -24,9 +24,4 @@ TEST(LibraryPreloadTest, LoadsEveryPresentLibraryAndSkipsMissingOnes) {
   EXPECT_NE(GetModuleHandleA(kSecond), nullptr);
 }
 
-TEST(LibraryPreloadTest, AnEmptyListEndsAtOnce) {
-  TLibraryPreload preload({});
-  EXPECT_TRUE(preload.Wait(5000));
-}
-
 }  // namespace
