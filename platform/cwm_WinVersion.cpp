@@ -259,12 +259,7 @@ uint16_t NativeArchitecture() {
   return si.wProcessorArchitecture;
 }
 
-bool KeyExists(HKEY root, const char* path) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS) return false;
-  TRegKey key(raw);
-  return true;
-}
+bool KeyExists(HKEY root, const char* path) { return QV_RegKeyExists(root, path); }
 
 bool RunsOn64BitWindows() {
 #ifdef _WIN64

@@ -86,11 +86,28 @@ bool QV_GetFileCreationTime(const std::string& path, FILETIME* creation) {
   return GetFileTime(file.get(), creation, nullptr, nullptr) != FALSE;
 }
 
-std::string QV_ReadRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
-                             const std::string& defaultValue) {
+static TRegOpenObserver g_regOpenObserver = nullptr;
+
+void QV_SetRegOpenObserver(TRegOpenObserver observer) { g_regOpenObserver = observer; }
+
+bool QV_OpenRegKeyForReading(HKEY root, const std::string& keyPath, REGSAM view, HKEY* key) {
+  *key = nullptr;
+  const REGSAM access = KEY_READ | (view & (KEY_WOW64_32KEY | KEY_WOW64_64KEY));
+  if (g_regOpenObserver) g_regOpenObserver(access);
+  return RegOpenKeyExA(root, keyPath.c_str(), 0, access, key) == ERROR_SUCCESS;
+}
+
+bool QV_RegKeyExists(HKEY root, const std::string& keyPath, REGSAM view) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS)
-    return defaultValue;
+  if (!QV_OpenRegKeyForReading(root, keyPath, view, &raw)) return false;
+  TRegKey key(raw);
+  return true;
+}
+
+std::string QV_ReadRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
+                             const std::string& defaultValue, REGSAM view) {
+  HKEY raw = nullptr;
+  if (!QV_OpenRegKeyForReading(root, keyPath, view, &raw)) return defaultValue;
   TRegKey key(raw);
   DWORD type = 0, size = 0;
   if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||

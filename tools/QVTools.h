@@ -24,10 +24,21 @@ bool QV_GetFileCreationTime(const std::string& path, FILETIME* creation);
 
 // --- Registry ---------------------------------------------------------------------------------
 
-// Reads a string value of an existing key opened with full access; the key is never created.
+// Every registry read of the program opens its key here: for reading only (KEY_READ), since a
+// standard user on Vista and later, or a limited XP account, is refused full access to most
+// machine keys. `view` may add KEY_WOW64_32KEY or KEY_WOW64_64KEY (ignored by systems without
+// WOW64). The key is never created; false when it does not open.
+bool QV_OpenRegKeyForReading(HKEY root, const std::string& keyPath, REGSAM view, HKEY* key);
+// Test seam: Wine does not enforce registry permissions, so a test watches the access each open
+// asks for instead. Null to stop watching.
+using TRegOpenObserver = void (*)(REGSAM access);
+void QV_SetRegOpenObserver(TRegOpenObserver observer);
+// Reads a string value of an existing key opened for reading; the key is never created.
 // Any failure (missing key or value, refused open, wrong type) gives `defaultValue`.
 std::string QV_ReadRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
-                             const std::string& defaultValue);
+                             const std::string& defaultValue, REGSAM view = 0);
+// Whether the key exists and opens for reading.
+bool QV_RegKeyExists(HKEY root, const std::string& keyPath, REGSAM view = 0);
 // "Shell Folders" value of the current user, or of the machine when the user has none.
 std::string QV_GetShellFolder(const std::string& valueName);
 std::string QV_GetCommonShellFolder(const std::string& valueName);
