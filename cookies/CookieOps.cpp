@@ -12,7 +12,10 @@
 #include <set>
 
 #include "cookies/CookieRules.h"
+#include "cookies/FirefoxCookies.h"
+#include "cookies/SiteRule.h"
 #include "framework/CLSettings.h"
+#include "platform/cwm_WinVersion.h"
 #include "platform/Handles.h"
 #include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
@@ -38,23 +41,9 @@ bool FolderExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Registry keys count as present only when they open with full access, as every read here asks.
-bool KeyOpens(HKEY root, const std::string& path) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS) return false;
-  TRegKey key(raw);
-  return true;
-}
-
 std::string UpperAscii(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-// Upper case in the system's ANSI code page, as the file system compares names.
-std::string UpperAnsi(std::string text) {
-  if (!text.empty()) CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
   return text;
 }
 
@@ -107,52 +96,44 @@ void CollectCookieFiles(const std::string& pattern, TFileList* files) {
   });
 }
 
-// The cookie files whose name holds the site word. A wildcard search also matches the 8.3 short
-// names ("USER@E~1.TXT"), so a site word such as "~" or "e~1" would take every long-named
-// cookie file of the folder: only the long name may decide.
-void CollectFilesOfSiteWord(const std::string& folder, const std::string& site, TFileList* files) {
-  const std::string word = UpperAnsi(site);
-  ForEachFile(folder + "\\*" + site + "*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
-    if (cookierules::IsCookieFileName(data.cFileName) && UpperAnsi(data.cFileName).find(word) != std::string::npos)
-      files->Add(path);
-  });
-}
-
-// Every ".txt" file of the folder holding a record of the domain or a sub-domain: cookie files
-// named without the site (at random, as newer stores do) are only found this way. False when a
-// cookie file could not be read (a running browser holds it): it may hold the domain's cookies,
-// so the site cannot be called cleared.
-bool CollectFilesOfDomain(const std::string& folder, const std::string& domain,
-                          TFileList* files) {
+// Every cookie file of the folder holding a record of the site or one of its sub-domains: a
+// file's name never decides, since Internet Explorer names some files by the site and others at
+// random. False when a cookie file could not be read (a running browser holds it, or it is far
+// larger than any cookie file): it may hold the site's cookies, so the site cannot be called
+// cleared.
+bool CollectFilesOfSite(const std::string& folder, const std::string& site, TFileList* files) {
   bool readAll = true;
   ForEachFile(folder + "\\*.txt", [&](const std::string& path, const WIN32_FIND_DATAA& data) {
     if (!cookierules::IsCookieFileName(data.cFileName)) return;
-    if (data.nFileSizeHigh != 0 || data.nFileSizeLow > kMaxCookieFileSize) return;
+    if (data.nFileSizeHigh != 0 || data.nFileSizeLow > kMaxCookieFileSize) {
+      readAll = false;
+      return;
+    }
     std::string text;
-    if (!QV_ReadFileText(path, &text)) {
+    if (!QV_ReadFileText(path, &text, nullptr, kMaxCookieFileSize)) {
       if (FileExists(path)) readAll = false;  // not merely gone since the listing
       return;
     }
-    if (cookierules::CookieFileMatchesDomain(text, domain)) files->Add(path);
+    if (cookierules::CookieFileBelongsToSite(text, site)) files->Add(path);
   });
   return readAll;
 }
 
 // Whether a "Cookie:" entry of the cache index goes with the files being deleted: all of them
-// when clearing everything (empty domain), else those of a matching host and those whose file is
-// on the list (a file taken by its name alone may hold records of any host).
-bool IndexEntryGoes(const INTERNET_CACHE_ENTRY_INFOA& entry, const std::string& domain, const TFileList& files) {
+// when clearing everything (empty site), else those of the site's hosts and those whose file is
+// on the list (a file holding one of the site's records may hold records of other hosts too).
+bool IndexEntryGoes(const INTERNET_CACHE_ENTRY_INFOA& entry, const std::string& site, const TFileList& files) {
   if (!entry.lpszSourceUrlName) return false;
   const std::string host = cookierules::CookieIndexHost(entry.lpszSourceUrlName);
   if (host.empty()) return false;
-  if (domain.empty() || cookierules::HostMatchesDomain(host, domain)) return true;
+  if (site.empty() || siterule::HostBelongsToSite(host, site)) return true;
   return entry.lpszLocalFileName && files.Holds(QV_GetLongPath(entry.lpszLocalFileName));
 }
 
 // Removes the "Cookie:" entries of the WinInet cache index that go with the deletion, so the
 // index lists no cookie whose file is gone. Where the platform keeps no such entries the
 // enumeration simply finds none.
-void DeleteCookieIndexEntries(const std::string& domain, const TFileList& files) {
+void DeleteCookieIndexEntries(const std::string& site, const TFileList& files) {
   // Windows matches the prefix without regard to case; Wine only as written, as it stores it.
   const char kPattern[] = "Cookie:";
   std::vector<std::string> urls;
@@ -167,7 +148,7 @@ void DeleteCookieIndexEntries(const std::string& domain, const TFileList& files)
   HANDLE find = FindFirstUrlCacheEntryA(kPattern, entry, &size);
   if (!find) return;
   for (;;) {
-    if (IndexEntryGoes(*entry, domain, files)) urls.push_back(entry->lpszSourceUrlName);
+    if (IndexEntryGoes(*entry, site, files)) urls.push_back(entry->lpszSourceUrlName);
     size = static_cast<DWORD>(buffer.size());
     if (FindNextUrlCacheEntryA(find, entry, &size)) continue;
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
@@ -183,7 +164,7 @@ void EndBrowserSession() {
   InternetSetOptionA(nullptr, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0);
 }
 
-// Starts Firefox for one of the cookie pages, as the clearing operations do.
+// Starts Firefox for one of the extension's cookie pages.
 bool StartFirefoxCookiePage(const std::string& parameters) {
   if (!FileExists(FindFirefoxPath())) return false;
   Trace("cmd");
@@ -191,6 +172,75 @@ bool StartFirefoxCookiePage(const std::string& parameters) {
   const bool started = QV_CreateProcess(FindFirefoxPath(), parameters, false, INFINITE);
   Trace("QV_CreateProcess");
   return started;
+}
+
+TClearResult Outcome(TClearStatus status, long long removed = 0) {
+  TClearResult r;
+  r.Status = status;
+  r.Removed = removed;
+  return r;
+}
+
+// Every profile's own store first. The extension's page is started only where that cannot be
+// done (no profile found, or one in use), and only for a Firefox that can still run it: a
+// running Firefox takes the command into its open window.
+TClearResult ClearFirefoxStores(const std::string& site, const std::string& extensionParameters) {
+  const std::vector<std::string> profiles = FindFirefoxProfiles();
+  TClearResult result;
+  for (const std::string& profile : profiles) result = Combine(result, ClearFirefoxProfile(profile, site));
+  if ((profiles.empty() || result.Status == TClearStatus::Busy) && CanUseFirefoxExtension()) {
+    if (StartFirefoxCookiePage(extensionParameters)) result.Status = TClearStatus::HandedToExtension;
+    else if (profiles.empty()) result.Status = TClearStatus::Failed;  // nothing else could try
+    return result;
+  }
+  // A Firefox without a single cookie store has no cookies at all.
+  if (result.Status == TClearStatus::NotFound && (!profiles.empty() || !FindFirefoxPath().empty()))
+    result.Status = TClearStatus::NothingToRemove;
+  return result;
+}
+
+// One Firefox registry entry: its version text and executable.
+struct TFirefoxEntry {
+  std::string Version;
+  std::string Exe;
+};
+
+// The registry views to read: under WOW64 a 64-bit Firefox writes the 64-bit view, a 32-bit one
+// the 32-bit view; elsewhere there is one view, and older systems refuse the view flags.
+std::vector<REGSAM> RegistryViews() {
+  if (!IsWow64()) return {0};
+  return {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+}
+
+// The user's entries before the machine's.
+std::vector<TFirefoxEntry> FirefoxRegistryEntries() {
+  std::vector<TFirefoxEntry> entries;
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    for (REGSAM view : RegistryViews()) {
+      TFirefoxEntry entry;
+      entry.Version = QV_ReadRegString(root, kMozillaKey, "CurrentVersion", "", view);
+      if (entry.Version.empty()) continue;
+      const std::string mainKey = std::string(kMozillaKey) + "\\" + entry.Version + "\\Main";
+      entry.Exe = QV_ReadRegString(root, mainKey, "PathToExe", "", view);
+      if (!entry.Exe.empty()) entries.push_back(entry);
+    }
+  }
+  return entries;
+}
+
+// The product version of an executable's version resource, "major.minor..."; empty without one.
+std::string ExecutableVersion(const std::string& exe) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  if (size == 0) return std::string();
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(exe.c_str(), 0, size, data.data())) return std::string();
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
+      length < sizeof *info)
+    return std::string();
+  return std::to_string(HIWORD(info->dwProductVersionMS)) + "." + std::to_string(LOWORD(info->dwProductVersionMS));
 }
 
 }  // namespace
@@ -235,39 +285,38 @@ bool DeleteFilesByPattern(const std::string& pattern) {
   return DeleteFileList(files.Files());
 }
 
-bool ClearIECookies() {
+TClearResult ClearIECookies() {
   try {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
-    if (folders.empty()) return false;
+    if (folders.empty()) return Outcome(TClearStatus::Failed);
     TFileList files;
     for (const std::string& folder : folders) CollectCookieFiles(folder + "\\*.txt", &files);
     DeleteCookieIndexEntries(std::string(), files);
-    return DeleteFileList(files.Files());
+    const long long count = static_cast<long long>(files.Files().size());
+    if (!DeleteFileList(files.Files())) return Outcome(TClearStatus::Failed);
+    return Outcome(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
   } catch (const std::exception&) {
-    return false;
+    return Outcome(TClearStatus::Failed);
   }
 }
 
-TCookieResult ClearIECookiesOfSite(const std::string& domain) {
-  if (!cookierules::IsSafeDomainText(domain)) return TCookieResult::Refused;
+TClearResult ClearIECookiesOfSite(const std::string& site) {
+  if (site.empty() || siterule::SiteOfText(site) != site) return Outcome(TClearStatus::Refused);
   try {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
-    if (folders.empty()) return TCookieResult::Failed;
-    const std::string site = cookierules::SiteWordOf(domain);
-    const std::string matchDomain = cookierules::MatchDomainOf(domain);
+    if (folders.empty()) return Outcome(TClearStatus::Failed);
     TFileList files;
     bool readAll = true;
-    for (const std::string& folder : folders) {
-      CollectFilesOfSiteWord(folder, site, &files);
-      if (!CollectFilesOfDomain(folder, matchDomain, &files)) readAll = false;
-    }
-    DeleteCookieIndexEntries(matchDomain, files);
-    const bool allGone = DeleteFileList(files.Files());
-    return allGone && readAll ? TCookieResult::Done : TCookieResult::Failed;
+    for (const std::string& folder : folders)
+      if (!CollectFilesOfSite(folder, site, &files)) readAll = false;
+    DeleteCookieIndexEntries(site, files);
+    const long long count = static_cast<long long>(files.Files().size());
+    if (!DeleteFileList(files.Files()) || !readAll) return Outcome(TClearStatus::Failed);
+    return Outcome(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
   } catch (const std::exception&) {
-    return TCookieResult::Failed;
+    return Outcome(TClearStatus::Failed);
   }
 }
 
@@ -275,8 +324,8 @@ std::string FirefoxClearParameters() {
   return std::string(kFirefoxSwitches) + "\"" + kChromePage + "?clear\"";
 }
 
-std::string FirefoxDomainParameters(const std::string& domain) {
-  return std::string(kFirefoxSwitches) + "\"" + kChromePage + "?domain=" + domain + "\"";
+std::string FirefoxDomainParameters(const std::string& site) {
+  return std::string(kFirefoxSwitches) + "\"" + kChromePage + "?domain=" + site + "\"";
 }
 
 std::string FirefoxInstallParameters(const std::string& appFolder) {
@@ -288,11 +337,8 @@ std::string FindFirefoxPath() {
   std::string path = settings->ReadString(kFirefoxPathKey);
   if (FileExists(path)) return path;
 
-  const std::string version = QV_ReadRegString(HKEY_LOCAL_MACHINE, kMozillaKey, "CurrentVersion", "");
-  if (!version.empty()) {
-    const std::string mainKey = std::string(kMozillaKey) + "\\" + version + "\\Main";
-    if (KeyOpens(HKEY_LOCAL_MACHINE, mainKey)) path = QV_ReadRegString(HKEY_LOCAL_MACHINE, mainKey, "PathToExe", "");
-  }
+  const std::vector<TFirefoxEntry> entries = FirefoxRegistryEntries();
+  if (!entries.empty()) path = entries.front().Exe;
   const std::string wrenfield = QV_ReadRegString(HKEY_CURRENT_USER, kWrenfieldKey, "", "");
   if (!wrenfield.empty()) path = wrenfield + "\\Wrenfield.exe";
 
@@ -300,20 +346,37 @@ std::string FindFirefoxPath() {
   return path;
 }
 
-bool IsFirefoxAvailable() { return !FindFirefoxPath().empty(); }
+bool IsFirefoxAvailable() { return !FindFirefoxPath().empty() || !FindFirefoxProfiles().empty(); }
 
-bool ClearFirefoxCookies() { return StartFirefoxCookiePage(FirefoxClearParameters()); }
-
-TCookieResult ClearFirefoxCookiesOfDomain(const std::string& domain) {
-  if (!cookierules::IsSafeDomainText(domain)) return TCookieResult::Refused;
-  // Firefox gets the text as typed: the extension handles "www." and sub-domains itself.
-  return StartFirefoxCookiePage(FirefoxDomainParameters(domain)) ? TCookieResult::Done
-                                                                  : TCookieResult::Failed;
+std::string FindFirefoxVersion() {
+  const std::string exe = FindFirefoxPath();
+  if (exe.empty()) return std::string();
+  for (const TFirefoxEntry& entry : FirefoxRegistryEntries())
+    if (lstrcmpiA(entry.Exe.c_str(), exe.c_str()) == 0) return entry.Version;
+  return FileExists(exe) ? ExecutableVersion(exe) : std::string();
 }
 
-bool InstallFirefoxExtension() {
-  if (FindFirefoxPath().empty()) return false;
+bool CanUseFirefoxExtension() {
+  int major = 0, minor = 0;
+  if (!cookierules::ParseMajorMinor(FindFirefoxVersion(), &major, &minor)) return false;
+  const int version = major * 100 + minor;
+  return version >= 105 && version <= 306;
+}
+
+TClearResult ClearFirefoxCookies() { return ClearFirefoxStores(std::string(), FirefoxClearParameters()); }
+
+TClearResult ClearFirefoxCookiesOfSite(const std::string& site) {
+  if (site.empty() || siterule::SiteOfText(site) != site) return Outcome(TClearStatus::Refused);
+  return ClearFirefoxStores(site, FirefoxDomainParameters(site));
+}
+
+TInstallResult InstallFirefoxExtension() {
+  if (!CanUseFirefoxExtension()) return TInstallResult::NotStarted;
+  for (const std::string& profile : FindFirefoxProfiles())
+    if (IsExtensionInProfile(profile)) return TInstallResult::Installed;
   const std::string exe = QV_GetModuleFileName();
   const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
-  return QV_CreateProcess(FindFirefoxPath(), FirefoxInstallParameters(folder), false, INFINITE);
+  if (!QV_CreateProcess(FindFirefoxPath(), FirefoxInstallParameters(folder), false, INFINITE))
+    return TInstallResult::NotStarted;
+  return TInstallResult::HandedToFirefox;
 }

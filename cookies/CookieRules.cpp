@@ -1,5 +1,8 @@
 #include "cookies/CookieRules.h"
 
+#include "cookies/SiteRule.h"
+#include "framework/IniText.h"
+
 namespace cookierules {
 
 namespace {
@@ -7,6 +10,7 @@ namespace {
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualNoCase(const std::string& a, size_t from, const std::string& b) {
+  if (from > a.size()) return false;
   if (a.size() - from != b.size()) return false;
   for (size_t i = 0; i < b.size(); ++i)
     if (LowerAscii(a[from + i]) != LowerAscii(b[i])) return false;
@@ -39,42 +43,6 @@ const size_t kHostLine = 2;
 
 }  // namespace
 
-bool IsSafeDomainText(const std::string& text) {
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F) return false;
-    switch (c) {
-      case '"': case '\\': case '/': case '*': case '?':
-      case '<': case '>': case '|': case ':': case ' ':
-        return false;
-      default:
-        break;
-    }
-  }
-  return !SiteWordOf(text).empty();
-}
-
-std::string MatchDomainOf(const std::string& text) {
-  return StartsWithNoCase(text, "www.") ? text.substr(4) : text;
-}
-
-std::string SiteWordOf(const std::string& text) {
-  const std::string domain = MatchDomainOf(text);
-  return domain.substr(0, domain.find('.'));
-}
-
-bool HostMatchesDomain(const std::string& host, const std::string& domain) {
-  if (domain.empty()) return false;
-  const size_t from = (!host.empty() && host[0] == '.') ? 1 : 0;
-  const size_t length = host.size() - from;
-  if (length == domain.size()) return EqualNoCase(host, from, domain);
-  if (length > domain.size()) {
-    const size_t dot = host.size() - domain.size() - 1;
-    return host[dot] == '.' && EqualNoCase(host, dot + 1, domain);
-  }
-  return false;
-}
-
 std::vector<std::string> CookieFileHosts(const std::string& text) {
   const std::vector<std::string> lines = SplitLines(text);
   std::vector<std::string> hosts;
@@ -95,9 +63,9 @@ std::vector<std::string> CookieFileHosts(const std::string& text) {
   return hosts;
 }
 
-bool CookieFileMatchesDomain(const std::string& text, const std::string& domain) {
+bool CookieFileBelongsToSite(const std::string& text, const std::string& site) {
   for (const std::string& host : CookieFileHosts(text))
-    if (HostMatchesDomain(host, domain)) return true;
+    if (siterule::HostBelongsToSite(host, site)) return true;
   return false;
 }
 
@@ -111,6 +79,64 @@ std::string CookieIndexHost(const std::string& sourceUrl) {
   if (at == std::string::npos) return std::string();
   const size_t slash = sourceUrl.find('/', at + 1);
   return sourceUrl.substr(at + 1, slash == std::string::npos ? std::string::npos : slash - at - 1);
+}
+
+std::vector<std::string> FirefoxProfileFolders(const std::string& iniText, const std::string& iniFolder) {
+  const TIniText ini(iniText);
+  std::vector<std::string> folders;
+  for (const TIniText::Section& section : ini.Sections()) {
+    if (!StartsWithNoCase(section.name, "profile")) continue;
+    std::string path, relative;
+    if (!ini.Find(section.name, "Path", &path)) continue;
+    ini.Find(section.name, "IsRelative", &relative);
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    if (path.empty()) continue;
+    if (TrimA(relative) == "1") {
+      if (("\\" + path + "\\").find("\\..\\") != std::string::npos || path[0] == '\\' ||
+          path.find(':') != std::string::npos)
+        continue;
+      path = iniFolder + "\\" + path;
+    }
+    folders.push_back(path);
+  }
+  return folders;
+}
+
+std::string NetscapeCookieHost(const std::string& line) {
+  std::string body = line;
+  while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
+  static const char kHttpOnly[] = "#HttpOnly_";
+  if (body.compare(0, sizeof kHttpOnly - 1, kHttpOnly) == 0) body.erase(0, sizeof kHttpOnly - 1);
+  else if (body.empty() || body[0] == '#') return std::string();
+  // host, include-sub-domains flag, path, secure flag, expiry, name, value: seven fields
+  size_t tabs = 0;
+  for (char c : body) tabs += c == '\t';
+  if (tabs < 6) return std::string();
+  return body.substr(0, body.find('\t'));
+}
+
+bool ParseMajorMinor(const std::string& version, int* major, int* minor) {
+  size_t i = 0;
+  auto number = [&](int* out) {
+    const size_t from = i;
+    long value = 0;
+    while (i < version.size() && version[i] >= '0' && version[i] <= '9' && i - from < 6)
+      value = value * 10 + (version[i++] - '0');
+    *out = static_cast<int>(value);
+    return i > from;
+  };
+  if (!number(major) || i >= version.size() || version[i] != '.') return false;
+  ++i;
+  return number(minor);
+}
+
+std::string CookieDeleteStatement(const std::string& table, const std::string& hostColumn, bool perSite,
+                                  const std::string& siteFunction) {
+  std::string sql = "DELETE FROM \"" + table + "\"";
+  if (perSite) sql += " WHERE " + siteFunction + "(\"" + hostColumn + "\")";
+  return sql;
 }
 
 }  // namespace cookierules

@@ -1,5 +1,6 @@
 #include "cookies/uMainForm.h"
 
+#include "cookies/SiteRule.h"
 #include "toolkit/SkinMessage.h"
 #include "tools/QVTools.h"
 
@@ -12,11 +13,41 @@ const char* const kPictureFiles[] = {"res\\title.png", "res\\ie.png", "res\\ff.p
 
 }  // namespace
 
-TDeleteOutcome DeleteOutcomeOf(TCookieResult ie, TCookieResult firefox, bool firefoxFound) {
-  if (ie == TCookieResult::Refused || firefox == TCookieResult::Refused) return TDeleteOutcome::EnterDomain;
-  if (ie != TCookieResult::Done) return TDeleteOutcome::IEFailed;
-  if (firefoxFound && firefox != TCookieResult::Done) return TDeleteOutcome::FirefoxNotStarted;
-  return TDeleteOutcome::Cleared;
+std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox) {
+  if (ie.Status == TClearStatus::Refused || firefox.Status == TClearStatus::Refused) return "MSGBOX_EnterDomain";
+  if (ie.Status == TClearStatus::Failed) return "MSGBOX_IECookieClearFailed";
+  if (firefox.Status == TClearStatus::Failed) return "MSGBOX_FFCookieClearFailed";
+  if (firefox.Status == TClearStatus::Busy) return "MSGBOX_FFInUse";
+  if (firefox.Status == TClearStatus::HandedToExtension) return "MSGBOX_DomainHandedToFirefox";
+  if (ie.Status == TClearStatus::Done || firefox.Status == TClearStatus::Done) return "MSGBOX_DomainCleared";
+  return "MSGBOX_DomainNoCookies";
+}
+
+std::string FirefoxMessageOf(const TClearResult& firefox) {
+  switch (firefox.Status) {
+    case TClearStatus::Done:
+    case TClearStatus::NothingToRemove:
+      return "MSGBOX_FFCookieCleared";
+    case TClearStatus::HandedToExtension:
+      return "MSGBOX_FFHandedToExtension";
+    case TClearStatus::Busy:
+      return "MSGBOX_FFInUse";
+    case TClearStatus::NotFound:
+      return "MSGBOX_FireFoxIsNotInstalled";
+    default:
+      return "MSGBOX_FFCookieClearFailed";
+  }
+}
+
+std::string InstallMessageOf(TInstallResult install) {
+  switch (install) {
+    case TInstallResult::Installed:
+      return "MSGBOX_FFINSTALLED";
+    case TInstallResult::HandedToFirefox:
+      return "MSGBOX_FFInstallHanded";
+    default:
+      return "MSGBOX_FireFoxIsNotInstalled";
+  }
 }
 
 QM_REGISTER_CLASS(TfrmMain, b) {
@@ -59,10 +90,10 @@ QM_REGISTER_CLASS(TfrmMain, b) {
 TfrmMain* frmMain = nullptr;
 
 void TfrmMain::FormCreate(TObject*) {
-  // Decided once: a Firefox installed later shows after a restart.
-  const bool firefox = IsFirefoxAvailable();
-  btnClearFF->SetEnabled(firefox);
-  btnInstallFF->SetEnabled(firefox);
+  // Decided once: a Firefox installed later shows after a restart. The extension runs only in
+  // the Firefox versions that can still install it.
+  btnClearFF->SetEnabled(IsFirefoxAvailable());
+  btnInstallFF->SetEnabled(CanUseFirefoxExtension());
   // A picture that cannot be loaded raises; the form shows the error and opens all the same,
   // with the later pictures left empty.
   const std::string folder = QV_GetAppPath();
@@ -88,46 +119,31 @@ bool TfrmMain::Confirmed(const std::string& key) {
 void TfrmMain::btnClearIEClick(TObject*) {
   if (!Confirmed("MSGBOX_IECookieCleareConfirm")) return;
   // A file Internet Explorer holds open stays; saying "cleared" then would be untrue.
-  Message(ClearIECookies() ? "MSGBOX_IECookieCleared" : "MSGBOX_IECookieClearFailed", MsgButton(mbOK));
+  const TClearResult ie = ClearIECookies();
+  Message(ie.Status == TClearStatus::Failed ? "MSGBOX_IECookieClearFailed" : "MSGBOX_IECookieCleared",
+          MsgButton(mbOK));
 }
 
 void TfrmMain::btnClearFFClick(TObject*) {
   if (!Confirmed("MSGBOX_FFCookieCleareConfirm")) return;
-  Message(ClearFirefoxCookies() ? "MSGBOX_FFCookieCleared" : "MSGBOX_FireFoxIsNotInstalled", MsgButton(mbOK));
+  Message(FirefoxMessageOf(ClearFirefoxCookies()), MsgButton(mbOK));
 }
 
 void TfrmMain::btnDeleteClick(TObject*) {
-  // Taken exactly as typed; the cookie operations decide what they accept.
-  const std::string text = edtDomain->Text();
-  if (text.empty()) {
+  // The site the text names, or none: a text that names no site touches nothing.
+  const std::string site = siterule::SiteOfText(edtDomain->Text());
+  if (site.empty()) {
     Message("MSGBOX_EnterDomain", MsgButton(mbOK));
     return;
   }
-  const TCookieResult ie = ClearIECookiesOfSite(text);
-  if (ie == TCookieResult::Refused) {
-    Message("MSGBOX_EnterDomain", MsgButton(mbOK));
-    return;
-  }
-  const bool firefoxFound = IsFirefoxAvailable();
-  const TCookieResult firefox = firefoxFound ? ClearFirefoxCookiesOfDomain(text) : TCookieResult::Done;
-  switch (DeleteOutcomeOf(ie, firefox, firefoxFound)) {
-    case TDeleteOutcome::EnterDomain:
-      Message("MSGBOX_EnterDomain", MsgButton(mbOK));
-      break;
-    case TDeleteOutcome::IEFailed:
-      Message("MSGBOX_IECookieClearFailed", MsgButton(mbOK));
-      break;
-    case TDeleteOutcome::FirefoxNotStarted:
-      Message("MSGBOX_FireFoxIsNotInstalled", MsgButton(mbOK));
-      break;
-    case TDeleteOutcome::Cleared:
-      Message("MSGBOX_DomainCleared", MsgButton(mbOK), 0, {text});
-      break;
-  }
+  const TClearResult ie = ClearIECookiesOfSite(site);
+  TClearResult firefox;
+  if (IsFirefoxAvailable()) firefox = ClearFirefoxCookiesOfSite(site);
+  Message(SiteMessageOf(ie, firefox), MsgButton(mbOK), 0, {site});
 }
 
 void TfrmMain::btnInstallFFClick(TObject*) {
-  Message(InstallFirefoxExtension() ? "MSGBOX_FFINSTALLED" : "MSGBOX_FireFoxIsNotInstalled", MsgButton(mbOK));
+  Message(InstallMessageOf(InstallFirefoxExtension()), MsgButton(mbOK));
 }
 
 void TfrmMain::mniUpdateClick(TObject*) { engine1->CheckUpdate(true); }

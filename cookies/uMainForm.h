@@ -16,11 +16,12 @@
 #include "toolkit/SkinData.h"
 #include "toolkit/SkinForm.h"
 
-// Which message "&Delete Cookies" ends with, from what its two parts did. Refused text wins
-// (nothing was touched), then a failed Internet Explorer part, then a Firefox that was found
-// but did not start; only when everything did its work is the site reported cleared.
-enum class TDeleteOutcome { EnterDomain, IEFailed, FirefoxNotStarted, Cleared };
-TDeleteOutcome DeleteOutcomeOf(TCookieResult ie, TCookieResult firefox, bool firefoxFound);
+// The message key that tells what a request did: one message, for the gravest part. A site is
+// reported cleared only when every browser's part did its work, and "nothing found" only when
+// no part found anything of it.
+std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox);
+std::string FirefoxMessageOf(const TClearResult& firefox);
+std::string InstallMessageOf(TInstallResult install);
 
 class TfrmMain : public TForm {
   QM_CLASS(TfrmMain, TForm)

@@ -14,18 +14,29 @@ const TLines& AppRes() {
       "MSGBOX_Cleared=Cleared successfully",
       "MSGBOX_CloseFFAndClear=Please close Firefox first and then click Clear",
       "MSGBOX_DomainCleared=The cookies of website {1} have been cleared",
+      "MSGBOX_DomainHandedToFirefox=The cookies of website {1} were erased; Firefox was asked to "
+      "erase its own and finishes this itself.",
+      "MSGBOX_DomainNoCookies=No cookies of website {1} were found",
       "MSGBOX_EnterDomain=Please enter a website address such as example.com",
       "MSGBOX_ExitNotify=Are you sure you want to exit?",
       "MSGBOX_FFCookieCleareConfirm=Are you sure you want to erase all cookies for FireFox? This "
       "action can not be undone.",
       "MSGBOX_FFCookieCleared=All Firefox cookies cleared",
+      "MSGBOX_FFCookieClearFailed=Some Firefox cookies could not be erased. Close Firefox and try "
+      "again.",
+      "MSGBOX_FFHandedToExtension=Firefox was asked to erase its cookies. Firefox finishes this "
+      "itself.",
       "MSGBOX_FFINSTALLED=Firefox Extension has been installed successfully",
+      "MSGBOX_FFInstallHanded=The extension was handed to Firefox. Finish its installation in "
+      "Firefox.",
+      "MSGBOX_FFInUse=Firefox is open, so its cookies were left as they are. Close Firefox first, "
+      "then try again.",
       "MSGBOX_FireFoxIsNotInstalled=Firefox is not installed",
-      "MSGBOX_IECookieClearFailed=Some Internet Explorer cookies could not be erased. Close "
-      "Internet Explorer and try again.",
       "MSGBOX_IECookieCleareConfirm=Are you sure you want to erase all cookies for Internet "
       "Explorer? This action can not be undone.",
       "MSGBOX_IECookieCleared=All Internet Explorer cookies cleared",
+      "MSGBOX_IECookieClearFailed=Some Internet Explorer cookies could not be erased. Close "
+      "Internet Explorer and try again.",
       "MSGBOX_NoItemChoosed=There is no option selected to clear",
       "",
   };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quillmoor needs on a Debian 12 machine, and cross-builds
-# libpng from Debian's own source package. Quick when everything is already there.
+# libpng and SQLite from Debian's own source packages. Quick when everything is already there.
 # Usage: scripts/setup.sh BUILD_DIR [CPU]   (CPU: i686, the default, or x86_64)
 set -euo pipefail
 build=${1:-build}
@@ -12,7 +12,7 @@ deps="$build/deps"
 # googletest: the tests' CMake builds /usr/src/googletest; python3: this script runs Debian's own.
 packages=("g++-mingw-w64-${cpu//_/-}-posix" libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth cmake
           fonts-wine imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++ googletest python3
-          xcompmgr)
+          xcompmgr tcl8.6 publicsuffix dpkg-dev)
 # The companion extension's tests run under Node; a machine may have a Node of its own that no
 # package accounts for, so the command decides, not the package.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
@@ -130,3 +130,25 @@ if [ ! -f "$deps/libpng/lib/libpng16.a" ] && [ ! -f "$deps/libpng/lib/libpng.a" 
   echo "setup: libpng built into $deps/libpng"
 fi
 
+# SQLite: Debian's source package with its patches applied (dpkg-source), turned into the single
+# file sqlite3.c by its own build (which needs tclsh), compiled for mingw into a static library.
+# Extension loading is left out: the program opens browsers' databases, never code.
+if [ ! -f "$deps/sqlite/lib/libsqlite3.a" ]; then
+  mkdir -p "$deps/src"
+  if ! ls "$deps"/src/sqlite3_*.dsc >/dev/null 2>&1; then
+    enable_sources
+    chmod 777 "$deps/src" || true
+    (cd "$deps/src" && apt-get source --download-only sqlite3 >/dev/null 2>&1) || {
+      apt_update; (cd "$deps/src" && apt-get source --download-only sqlite3 >/dev/null); }
+  fi
+  rm -rf "$deps/src/sqlite" "$deps/sqlite-build"
+  dpkg-source --no-check -x "$(ls "$deps"/src/sqlite3_*.dsc | head -n 1)" "$deps/src/sqlite" >/dev/null
+  mkdir -p "$deps/sqlite-build" "$deps/sqlite/include" "$deps/sqlite/lib"
+  (cd "$deps/sqlite-build" && "$deps/src/sqlite/configure" --disable-tcl >/dev/null && make sqlite3.c >/dev/null)
+  "${cpu}-w64-mingw32-gcc-posix" -O2 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DEFAULT_MEMSTATUS=0 \
+    -DSQLITE_DQS=0 -DSQLITE_OMIT_DEPRECATED -DSQLITE_OMIT_SHARED_CACHE \
+    -c "$deps/sqlite-build/sqlite3.c" -o "$deps/sqlite-build/sqlite3.o"
+  "${cpu}-w64-mingw32-ar" rcs "$deps/sqlite/lib/libsqlite3.a" "$deps/sqlite-build/sqlite3.o"
+  cp "$deps/sqlite-build/sqlite3.h" "$deps/sqlite/include/"
+  echo "setup: SQLite built into $deps/sqlite"
+fi

@@ -28,7 +28,7 @@ bool PlaceFiles(const std::string& folder) {
 double TimeProgram(const std::string& folder) {
   if (!PlaceFiles(folder)) return -1;
   const double t0 = QmBenchNow();
-  const bool ok = ClearIECookies();
+  const bool ok = ClearIECookies().Status == TClearStatus::Done;
   const double s = QmBenchNow() - t0;
   return ok ? s : -1;
 }

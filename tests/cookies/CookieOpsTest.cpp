@@ -5,10 +5,15 @@
 
 #include <wininet.h>
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include "StubLog.h"
+#include "support/CookieStores.h"
 #include "cookies/CookieOps.h"
+#include "cookies/FirefoxCookies.h"
+#include "cookies/SiteRule.h"
 #include "framework/CLSettings.h"
 #include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
@@ -63,7 +68,7 @@ class IECookieFiles : public ::testing::Test {
       WriteAll(f + "\\user@example[1].txt", Record("a", "example.com/"));
       WriteAll(f + "\\user@forum.example[2].txt", Record("b", "forum.example.com/"));
       WriteAll(f + "\\user@other[1].txt", Record("c", "other.net/"));
-      // Matched by name alone, and by neither name nor record (its name holds "www" only).
+      // Named by a site whose records it does not hold: its name never decides.
       WriteAll(f + "\\user@example[4].txt", Record("h", "unrelated.net/"));
       WriteAll(f + "\\user@www[1].txt", Record("i", "www.other.net/"));
       // Named at random, as newer stores name them: found only by their records.
@@ -81,47 +86,35 @@ class IECookieFiles : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(IECookieFiles, SiteDeletionTakesTheDomainFamilyFromBothFolders) {
+TEST_F(IECookieFiles, SiteDeletionTakesTheFilesHoldingTheSiteFromBothFolders) {
   PlaceFiles();
-  EXPECT_EQ(ClearIECookiesOfSite("www.Example.com"), TCookieResult::Done);
+  const TClearResult first = ClearIECookiesOfSite("example.com");
+  EXPECT_EQ(first.Status, TClearStatus::Done);
+  EXPECT_EQ(first.Removed, 6);  // three files in each folder
   for (bool low : {false, true}) {
     auto has = [&](const char* n) { return low ? InLow(n) : In(n); };
     SCOPED_TRACE(low ? "Low" : "cookie folder");
     EXPECT_FALSE(has("user@example[1].txt"));
     EXPECT_FALSE(has("user@forum.example[2].txt"));
-    EXPECT_FALSE(has("CM89HDI5.txt"));
-    EXPECT_FALSE(has("user@example[4].txt"));
+    EXPECT_FALSE(has("CM89HDI5.txt"));  // named at random, found by its records
+    EXPECT_TRUE(has("user@example[4].txt"));
     EXPECT_TRUE(has("user@other[1].txt"));
     EXPECT_TRUE(has("QQ12ABCD.txt"));
     EXPECT_TRUE(has("user@www[1].txt"));
     EXPECT_TRUE(has("x.txt"));  // folders are never deleted
     EXPECT_TRUE(has("user@example[3].txt"));
   }
-  // Nothing left to match is not a failure.
-  EXPECT_EQ(ClearIECookiesOfSite("example.com"), TCookieResult::Done);
+  // Nothing left to match is no failure, and says so.
+  EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::NothingToRemove);
 
-  EXPECT_TRUE(ClearIECookies());
-  for (const char* n : {"user@other[1].txt", "QQ12ABCD.txt", "user@www[1].txt"}) {
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Done);
+  for (const char* n : {"user@other[1].txt", "QQ12ABCD.txt", "user@www[1].txt", "user@example[4].txt"}) {
     EXPECT_FALSE(In(n)) << n;
     EXPECT_FALSE(InLow(n)) << n;
   }
   EXPECT_TRUE(In("x.txt"));
   EXPECT_TRUE(InLow("x.txt"));
-  EXPECT_TRUE(ClearIECookies());
-}
-
-TEST_F(IECookieFiles, RefusedTextsDeleteNothing) {
-  PlaceFiles();
-  for (const char* text : {"", ".com", ".", "www.", "*", "\"", "a b", "..\\x", "ex*ample.com",
-                           "example.com/", "c:x", "a|b", "a\nb"}) {
-    EXPECT_EQ(ClearIECookiesOfSite(text), TCookieResult::Refused) << text;
-    EXPECT_EQ(ClearFirefoxCookiesOfDomain(text), TCookieResult::Refused) << text;
-  }
-  for (const char* n : {"user@example[1].txt", "user@forum.example[2].txt", "user@other[1].txt",
-                        "CM89HDI5.txt", "QQ12ABCD.txt", "user@example[4].txt", "user@www[1].txt"}) {
-    EXPECT_TRUE(In(n)) << n;
-    EXPECT_TRUE(InLow(n)) << n;
-  }
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::NothingToRemove);
 }
 
 namespace {
@@ -134,32 +127,44 @@ std::string ShortName(const std::string& path) {
   return full.substr(full.find_last_of('\\') + 1);
 }
 
+std::string AccountName() {
+  char name[256] = {};
+  DWORD size = sizeof name;
+  return GetUserNameA(name, &size) ? name : "user";
+}
+
 }  // namespace
 
-// A wildcard search matches short names too, where every long-named cookie file has a "~": a
-// site word found only in them must not take the files of every site.
-TEST_F(IECookieFiles, ASiteWordFoundOnlyInShortNamesTakesNothing) {
+// Texts that used to match every file (through the "@" and "[1]" of every name, the account
+// name, a short name's "~", or a suffix such as "com") name no site, or a site that no file
+// holds: nothing goes. The operations take only the form the site rule gives.
+TEST_F(IECookieFiles, TextsThatNameNoSiteOfTheFilesTakeNothing) {
   PlaceFiles();
+  WriteAll(folder_ + "\\user@www.other[2].txt", Record("o", "www.other.net/"));
   const std::string shortName = ShortName(folder_ + "\\user@example[1].txt");
-  const size_t tilde = shortName.find('~');
-  ASSERT_NE(tilde, std::string::npos) << "no short name: [" << shortName << "]";
-  ASSERT_GT(tilde, 0u);
-  // The tilde with its neighbours ("E~1"): in the short name, not in the long one.
-  const std::string word = shortName.substr(tilde - 1, 3);
-  ASSERT_EQ(word.size(), 3u) << shortName;
-  for (const std::string& text : {std::string("~.com"), word + ".net"}) {
-    EXPECT_EQ(ClearIECookiesOfSite(text), TCookieResult::Done) << text;
-    for (const char* n : {"user@example[1].txt", "user@forum.example[2].txt", "user@other[1].txt",
-                          "user@example[4].txt", "user@www[1].txt", "CM89HDI5.txt", "QQ12ABCD.txt"}) {
-      EXPECT_TRUE(In(n)) << text << ": " << n;
-      EXPECT_TRUE(InLow(n)) << text << ": " << n;
+  const std::vector<std::string> texts = {"com", "net", "org", "@", AccountName(), "1.1.1.1", "[1]", "co.uk",
+                                          "*.org", "~.com", shortName, "txt", ".com", "*", "a b",
+                                          "..\\x", "ex*ample.com", "c:x", "a|b", "a\nb", "example.com\""};
+  for (const std::string& text : texts) {
+    const std::string site = siterule::SiteOfText(text);
+    if (!site.empty()) {
+      const TClearResult r = ClearIECookiesOfSite(site);
+      EXPECT_EQ(r.Status, TClearStatus::NothingToRemove) << text;
     }
+    EXPECT_EQ(ClearIECookiesOfSite(text).Status, text == site ? TClearStatus::NothingToRemove : TClearStatus::Refused)
+        << text;
+    EXPECT_EQ(ClearFirefoxCookiesOfSite(text).Status == TClearStatus::Refused, text != site) << text;
   }
-  // A file whose long name holds the tilde is still the site's.
-  WriteAll(folder_ + "\\user@~[1].txt", Record("t", "other.org/"));
-  EXPECT_EQ(ClearIECookiesOfSite("~.com"), TCookieResult::Done);
-  EXPECT_FALSE(In("user@~[1].txt"));
-  EXPECT_TRUE(In("user@example[1].txt"));
+  for (const char* n : {"user@example[1].txt", "user@forum.example[2].txt", "user@other[1].txt", "CM89HDI5.txt",
+                        "QQ12ABCD.txt", "user@example[4].txt", "user@www[1].txt"}) {
+    EXPECT_TRUE(In(n)) << n;
+    EXPECT_TRUE(InLow(n)) << n;
+  }
+  EXPECT_TRUE(In("user@www.other[2].txt"));
+  // Then the site itself: exactly its files go, named by it or not.
+  EXPECT_EQ(ClearIECookiesOfSite("other.net").Status, TClearStatus::Done);
+  EXPECT_FALSE(In("user@other[1].txt") || In("user@www.other[2].txt") || In("user@www[1].txt"));
+  EXPECT_TRUE(In("user@example[1].txt") && In("QQ12ABCD.txt") && In("user@example[4].txt"));
 }
 
 namespace {
@@ -181,8 +186,8 @@ bool IndexHas(const std::string& url) {
 
 }  // namespace
 
-// A file taken by its name alone may hold records of any host: its index entry goes with it all
-// the same, while the entries of files that stay are kept.
+// A file that holds the site's records may hold other hosts' too: its index entry goes with it,
+// while the entries of files that stay are kept.
 TEST_F(IECookieFiles, IndexEntriesGoWithTheirFiles) {
   PlaceFiles();
   ASSERT_TRUE(CommitIndexEntry(kNameOnlyEntry, folder_ + "\\user@example[4].txt"));
@@ -190,14 +195,15 @@ TEST_F(IECookieFiles, IndexEntriesGoWithTheirFiles) {
   ASSERT_TRUE(CommitIndexEntry(kRecordEntry, folder_ + "\\user@example[1].txt"));
   ASSERT_TRUE(IndexHas(kNameOnlyEntry) && IndexHas(kKeptEntry) && IndexHas(kRecordEntry));
 
-  EXPECT_EQ(ClearIECookiesOfSite("www.example.com"), TCookieResult::Done);
-  EXPECT_FALSE(IndexHas(kNameOnlyEntry));
+  EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::Done);
   EXPECT_FALSE(IndexHas(kRecordEntry));
+  EXPECT_TRUE(IndexHas(kNameOnlyEntry));  // its file stays: its name is not its content
   EXPECT_TRUE(IndexHas(kKeptEntry));
-  EXPECT_FALSE(In("user@example[4].txt"));
+  EXPECT_TRUE(In("user@example[4].txt"));
   EXPECT_TRUE(In("user@www[1].txt"));
 
-  EXPECT_TRUE(ClearIECookies());
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Done);
+  EXPECT_FALSE(IndexHas(kNameOnlyEntry));
   EXPECT_FALSE(IndexHas(kKeptEntry));
   EXPECT_FALSE(In("user@www[1].txt"));
 }
@@ -209,14 +215,18 @@ TEST_F(IECookieFiles, ABusyFileIsReportedAndTheOthersStillGo) {
   HANDLE held = CreateFileA((folder_ + "\\b@example[1].txt").c_str(), GENERIC_READ, 0, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(ClearIECookiesOfSite("example.com"), TCookieResult::Failed);
+  EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::Failed);
   EXPECT_FALSE(In("a@example[1].txt"));
   EXPECT_TRUE(In("b@example[1].txt"));
   EXPECT_FALSE(In("c@example[1].txt"));
   EXPECT_FALSE(InLow("d@example[1].txt"));
-  EXPECT_FALSE(ClearIECookies());
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Failed);
   CloseHandle(held);
-  EXPECT_TRUE(ClearIECookies());
+  // A cookie file past the read limit cannot be told apart: a failure, not a silent skip.
+  WriteAll(folder_ + "\\huge.txt", std::string(2 * 1024 * 1024, 'x'));
+  EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::Failed);
+  EXPECT_TRUE(In("huge.txt"));
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Done);
   EXPECT_FALSE(In("b@example[1].txt"));
 }
 
@@ -250,18 +260,18 @@ TEST_F(IECookieFiles, TenThousandFilesWithSomeHeldOpen) {
   }
   // The site's half (the odd files, found only by their records) goes, except the held ones,
   // which cannot even be read to tell: the site is not called cleared.
-  EXPECT_EQ(ClearIECookiesOfSite("example.com"), TCookieResult::Failed);
+  EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::Failed);
   int left = 0;
   for (int i = 1; i < count; i += 2) left += In(name(i));
   EXPECT_EQ(left, static_cast<int>(held.size()));
   EXPECT_TRUE(In(name(0)) && In(name(count - 2)));
 
-  EXPECT_FALSE(ClearIECookies());
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Failed);
   left = 0;
   for (int i = 0; i < count; ++i) left += In(name(i));
   EXPECT_EQ(left, static_cast<int>(held.size()));
   for (HANDLE h : held) CloseHandle(h);
-  EXPECT_TRUE(ClearIECookies());
+  EXPECT_EQ(ClearIECookies().Status, TClearStatus::Done);
   EXPECT_FALSE(In(name(1)));
 }
 
@@ -297,8 +307,8 @@ QM_CHILD(get_store_cookies) {
   return present;
 }
 
-QM_CHILD(clear_store_site) { return ClearIECookiesOfSite(args.at(0)) == TCookieResult::Done ? 0 : 1; }
-QM_CHILD(clear_store_all) { return ClearIECookies() ? 0 : 1; }
+QM_CHILD(clear_store_site) { return ClearIECookiesOfSite(args.at(0)).Status == TClearStatus::Done ? 0 : 1; }
+QM_CHILD(clear_store_all) { return ClearIECookies().Status == TClearStatus::Done ? 0 : 1; }
 
 TEST(IECookieStore, SiteThenAllAgainstTheRealStore) {
   EmptyCookieFolder(Folder());
@@ -327,12 +337,19 @@ void SetRegString(HKEY root, const std::string& key, const std::string& name, co
 
 void ClearRegistry() {
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kMozillaKey);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kMozillaKey);
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wrenfield");
 }
 
 void SetMozilla(const std::string& exe) {
   SetRegString(HKEY_LOCAL_MACHINE, kMozillaKey, "CurrentVersion", kVersion);
   SetRegString(HKEY_LOCAL_MACHINE, std::string(kMozillaKey) + "\\" + kVersion + "\\Main", "PathToExe", exe);
+}
+
+// The user's own entry, which is read before the machine's.
+void SetUserFirefox(const std::string& version, const std::string& exe) {
+  SetRegString(HKEY_CURRENT_USER, kMozillaKey, "CurrentVersion", version);
+  SetRegString(HKEY_CURRENT_USER, std::string(kMozillaKey) + "\\" + version + "\\Main", "PathToExe", exe);
 }
 
 void SetWrenfield(const std::string& folder) { SetRegString(HKEY_CURRENT_USER, "Software\\Wrenfield", "", folder); }
@@ -434,9 +451,9 @@ TEST_F(Firefox, WrenfieldBeatsMozillaAndIsRememberedOnlyWhenItExists) {
 TEST_F(Firefox, NothingFound) {
   EXPECT_EQ(FindFirefoxPath(), "");
   EXPECT_FALSE(IsFirefoxAvailable());
-  EXPECT_FALSE(ClearFirefoxCookies());
-  EXPECT_EQ(ClearFirefoxCookiesOfDomain("example.com"), TCookieResult::Failed);
-  EXPECT_FALSE(InstallFirefoxExtension());
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::NotFound);
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("example.com").Status, TClearStatus::NotFound);
+  EXPECT_EQ(InstallFirefoxExtension(), TInstallResult::NotStarted);
   // A version without its "Main" key finds nothing either.
   SetRegString(HKEY_LOCAL_MACHINE, kMozillaKey, "CurrentVersion", kVersion);
   EXPECT_EQ(FindFirefoxPath(), "");
@@ -448,9 +465,10 @@ TEST_F(Firefox, RememberedPathWhoseFileHasGone) {
   ASSERT_TRUE(GetSettings()->WriteString("FireFoxPath", gone));
   EXPECT_EQ(FindFirefoxPath(), gone);
   EXPECT_TRUE(IsFirefoxAvailable());
-  EXPECT_FALSE(ClearFirefoxCookies());
-  EXPECT_EQ(ClearFirefoxCookiesOfDomain("example.com"), TCookieResult::Failed);
-  EXPECT_FALSE(InstallFirefoxExtension());
+  // Its version is unknown, so the extension is not tried; without a profile there is nothing.
+  EXPECT_FALSE(CanUseFirefoxExtension());
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::NothingToRemove);
+  EXPECT_EQ(InstallFirefoxExtension(), TInstallResult::NotStarted);
   // A registry entry found later replaces it.
   SetMozilla(firefox_);
   EXPECT_EQ(FindFirefoxPath(), firefox_);
@@ -462,7 +480,8 @@ TEST_F(Firefox, CommandLinesAreExact) {
   ASSERT_EQ(FindFirefoxPath(), firefox_);  // remembered now: the starts below save nothing
   NewTraceLines();
   const std::string quoted = "\"" + firefox_ + "\" ";
-  EXPECT_TRUE(ClearFirefoxCookies());
+  // No profile is found: a Firefox that can run the extension is handed the work.
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::HandedToExtension);
   std::vector<stublog::TStart> starts = stublog::WaitForStarts(log_, 1);
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].CommandLine, quoted + "-silent -nosplash -chrome \"chrome://rqx/content/qx.xul?clear\"");
@@ -470,14 +489,15 @@ TEST_F(Firefox, CommandLinesAreExact) {
   EXPECT_EQ(starts[0].Show, -1);
   EXPECT_EQ(NewTraceLines(), 2);  // "cmd" before the start, "QV_CreateProcess" after
 
-  // The domain goes to Firefox exactly as typed, "www." and letter case included.
-  EXPECT_EQ(ClearFirefoxCookiesOfDomain("www.Example.com"), TCookieResult::Done);
+  // The site goes to the extension in the site rule's form.
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("example.com").Status, TClearStatus::HandedToExtension);
   starts = stublog::WaitForStarts(log_, 2);
   ASSERT_EQ(starts.size(), 2u);
   EXPECT_EQ(starts[1].CommandLine,
-            quoted + "-silent -nosplash -chrome \"chrome://rqx/content/qx.xul?domain=www.Example.com\"");
+            quoted + "-silent -nosplash -chrome \"chrome://rqx/content/qx.xul?domain=example.com\"");
 
-  EXPECT_TRUE(InstallFirefoxExtension());
+  // The install goes on inside Firefox: handed over, not yet installed.
+  EXPECT_EQ(InstallFirefoxExtension(), TInstallResult::HandedToFirefox);
   starts = stublog::WaitForStarts(log_, 3);
   ASSERT_EQ(starts.size(), 3u);
   EXPECT_EQ(starts[2].CommandLine, quoted + "\"" + ProgramDir() + "qx.xpi\"");
@@ -491,12 +511,174 @@ TEST_F(Firefox, RefusedDomainStartsNothing) {
   SetMozilla(firefox_);
   ASSERT_EQ(FindFirefoxPath(), firefox_);
   NewTraceLines();
-  for (const char* text : {".example.com", "www.", "ex\"ample.com\" -new", "a b", "x/y", "\t"})
-    EXPECT_EQ(ClearFirefoxCookiesOfDomain(text), TCookieResult::Refused) << text;
+  for (const char* text : {".example.com", "www.", "ex\"ample.com\" -new", "a b", "x/y", "\t", "localhost",
+                           "www.example.com", "Example.com"})
+    EXPECT_EQ(ClearFirefoxCookiesOfSite(text).Status, TClearStatus::Refused) << text;
   EXPECT_EQ(NewTraceLines(), 0);
-  EXPECT_EQ(ClearFirefoxCookiesOfDomain("localhost"), TCookieResult::Done);
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("forum.example.com").Status, TClearStatus::HandedToExtension);
   const std::vector<stublog::TStart> starts = stublog::WaitForStarts(log_, 1);
   Sleep(300);
   ASSERT_EQ(stublog::Read(log_).size(), 1u);
-  EXPECT_NE(starts[0].CommandLine.find("?domain=localhost\""), std::string::npos);
+  EXPECT_NE(starts[0].CommandLine.find("?domain=forum.example.com\""), std::string::npos);
+}
+
+// --- Firefox's own cookie stores in its profiles ---
+
+namespace {
+
+using THosts = std::vector<std::string>;
+const THosts kHosts = {"example.com", ".example.com", "www.example.com", ".forum.example.com", "notexample.com",
+                       "example.org", ".other.org", "1.1.1.1"};
+const char kNetscapeHeader[] = "# Netscape HTTP Cookie File\r\n\r\n";
+
+std::string NetscapeFile(const THosts& hosts) {
+  std::string text = kNetscapeHeader;
+  for (const std::string& h : hosts) text += h + "\tTRUE\t/\tFALSE\t2145916800\tname\tvalue\r\n";
+  return text;
+}
+
+bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+class FirefoxStores : public Firefox {
+ protected:
+  void SetUp() override {
+    Firefox::SetUp();
+    WriteFirefoxProfiles({{"Profiles/abc.default", true}, {dir_ / "Work Profile", false}, {"Profiles/old", true}});
+    const std::string data = FirefoxDataFolder();
+    current_ = data + "\\Profiles\\abc.default";
+    firefox3_ = dir_ / "Work Profile";
+    old_ = data + "\\Profiles\\old";
+    ASSERT_TRUE(MakeCookieDatabase(current_ + "\\cookies.sqlite", TCookieSchema::FirefoxCurrent, kHosts, true));
+    ASSERT_TRUE(MakeCookieDatabase(firefox3_ + "\\cookies.sqlite", TCookieSchema::Firefox3, kHosts));
+    WriteAll(old_ + "\\cookies.txt", NetscapeFile(kHosts));
+  }
+  void TearDown() override {
+    RemoveFirefoxProfiles();
+    Firefox::TearDown();
+  }
+  THosts Current() const { return CookieDatabaseHosts(current_ + "\\cookies.sqlite"); }
+  THosts Firefox3() const { return CookieDatabaseHosts(firefox3_ + "\\cookies.sqlite"); }
+  std::string Old() const { return ReadAll(old_ + "\\cookies.txt"); }
+  std::string current_, firefox3_, old_;
+};
+
+}  // namespace
+
+// Rows still in the write-ahead log count as the database's own, and are removed through it.
+TEST_F(FirefoxStores, ASiteThenAllGoFromEveryProfileAndLayout) {
+  ASSERT_EQ(FindFirefoxProfiles().size(), 3u);
+  EXPECT_TRUE(IsFirefoxAvailable());  // by its profiles alone: no registry entry here
+  EXPECT_FALSE(CanUseFirefoxExtension());
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open((current_ + "\\cookies.sqlite").c_str(), &writer), SQLITE_OK);
+  ASSERT_TRUE(Exec(writer, "PRAGMA wal_autocheckpoint=0; INSERT INTO moz_cookies (name, host) VALUES ('w', "
+                           "'wal.example.com'), ('w', 'wal.other.org')"));
+  ASSERT_TRUE(Exists(current_ + "\\cookies.sqlite-wal"));
+
+  const TClearResult site = ClearFirefoxCookiesOfSite("example.com");
+  EXPECT_EQ(site.Status, TClearStatus::Done);
+  EXPECT_EQ(site.Removed, 4 + 1 + 4 + 4);
+  const THosts rest = {"notexample.com", "example.org", ".other.org", "1.1.1.1"};
+  EXPECT_EQ(Current(), (THosts{"notexample.com", "example.org", ".other.org", "1.1.1.1", "wal.other.org"}));
+  EXPECT_EQ(Firefox3(), rest);
+  EXPECT_EQ(Old(), NetscapeFile(rest));
+  sqlite3_close(writer);
+
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("1.1.1.1").Removed, 3);
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("example.com").Status, TClearStatus::NothingToRemove);
+  const TClearResult all = ClearFirefoxCookies();
+  EXPECT_EQ(all.Status, TClearStatus::Done);
+  EXPECT_EQ(all.Removed, 4 + 3 + 3);
+  EXPECT_TRUE(Current().empty());
+  EXPECT_TRUE(Firefox3().empty());
+  EXPECT_EQ(Old(), kNetscapeHeader);
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::NothingToRemove);
+  EXPECT_EQ(stublog::Read(log_).size(), 0u) << "no Firefox is started while its stores can be reached";
+}
+
+namespace {
+
+// Holds the database in an open write transaction, as a browser does while it writes, until
+// told to let go. args: database, event set once held, event that releases it.
+QM_CHILD(hold_database) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(args.at(0).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return 2;
+  if (!Exec(db, "BEGIN EXCLUSIVE; UPDATE moz_cookies SET value = 'held'")) return 3;
+  SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, args.at(2).c_str());
+  WaitForSingleObject(release, 30000);
+  Exec(db, "ROLLBACK");
+  sqlite3_close(db);
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(FirefoxStores, AProfileInUseStaysWholeAndTheOthersAreCleared) {
+  // A running Firefox holds its lock file without sharing.
+  HANDLE lock = CreateFileA((current_ + "\\parent.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ClearFirefoxCookiesOfSite("example.com").Status, TClearStatus::Busy);
+  EXPECT_EQ(Current(), kHosts);
+  EXPECT_EQ(Firefox3().size(), 4u);
+  // A Firefox that can run the extension gets the work of the profile in use.
+  SetUserFirefox("3.6.28 (en-US)", firefox_);
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::HandedToExtension);
+  EXPECT_EQ(stublog::WaitForStarts(log_, 1).size(), 1u);
+  EXPECT_EQ(Current(), kHosts);
+  EXPECT_TRUE(Firefox3().empty());
+  CloseHandle(lock);
+  ClearRegistry();
+  FreshSettings();
+
+  // Another process in the middle of a write: that database stays as it was.
+  ASSERT_TRUE(MakeCookieDatabase(firefox3_ + "\\cookies.sqlite", TCookieSchema::Firefox3, kHosts));
+  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "qm-cookies-test-held");
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "qm-cookies-test-release");
+  HANDLE child = StartChild("hold_database", {firefox3_ + "\\cookies.sqlite", "qm-cookies-test-held",
+                                              "qm-cookies-test-release"});
+  ASSERT_NE(child, nullptr);
+  ASSERT_EQ(WaitForSingleObject(held, 30000), WAIT_OBJECT_0);
+  const TClearResult r = ClearFirefoxCookies();
+  SetEvent(release);
+  EXPECT_EQ(WaitExit(child, 30000), 0);
+  CloseHandle(child);
+  CloseHandle(held);
+  CloseHandle(release);
+  EXPECT_EQ(r.Status, TClearStatus::Busy);
+  EXPECT_EQ(Firefox3(), kHosts);
+  EXPECT_TRUE(Current().empty());
+}
+
+// Damaged stores fail without harm to the others, and are never called cleared.
+TEST_F(FirefoxStores, ADamagedDatabaseIsAFailure) {
+  WriteAll(firefox3_ + "\\cookies.sqlite", "this is no database");
+  EXPECT_EQ(ClearFirefoxCookies().Status, TClearStatus::Failed);
+  EXPECT_EQ(ReadAll(firefox3_ + "\\cookies.sqlite"), "this is no database");
+  EXPECT_TRUE(Current().empty());
+}
+
+TEST_F(Firefox, TheExtensionOnlyForTheVersionsThatRunItAndTheUsersEntryFirst) {
+  struct { const char* version; bool extension; } versions[] = {
+      {"1.0.8 (en-US)", false}, {"1.5.0.12 (en-US)", true}, {"3.6.28 (de)", true}, {"4.0 (en-US)", false},
+      {"120.0.1 (x64 en-US)", false}};
+  SetMozilla(firefox_);
+  for (const auto& v : versions) {
+    SetUserFirefox(v.version, wrenfieldFolder_ + "\\missing.exe");
+    FreshSettings();
+    EXPECT_EQ(FindFirefoxPath(), wrenfieldFolder_ + "\\missing.exe") << "the user's entry comes first";
+    EXPECT_EQ(FindFirefoxVersion(), v.version);
+    EXPECT_EQ(CanUseFirefoxExtension(), v.extension) << v.version;
+    ClearRegistry();
+    SetMozilla(firefox_);
+  }
+  // Installed only once Firefox has unpacked it into a profile.
+  SetUserFirefox("3.6.28 (en-US)", firefox_);
+  FreshSettings();
+  WriteFirefoxProfiles({{"Profiles/x.default", true}});
+  EXPECT_EQ(InstallFirefoxExtension(), TInstallResult::HandedToFirefox);
+  ASSERT_TRUE(QV_ForceDirectories(FirefoxDataFolder() + "\\Profiles\\x.default\\extensions\\qx@quillmoor.example"));
+  EXPECT_EQ(InstallFirefoxExtension(), TInstallResult::Installed);
+  RemoveFirefoxProfiles();
 }

@@ -14,8 +14,10 @@
 
 #include "components/StoredData.h"
 #include "cookies/CookieOps.h"
+#include "cookies/FirefoxCookies.h"
 #include "lang/CLBuiltInTexts.h"
 #include "lang/CLMultiLangLan.h"
+#include "support/CookieStores.h"
 #include "support/TestSupport.h"
 #include "toolkit/Skin.h"
 #include "tools/QVTools.h"
@@ -137,8 +139,8 @@ class MainWindow : public ::testing::Test {
       WaitExit(process_, 15000);
       CloseHandle(process_);
     }
-    for (const char* f : {"example[1]", "forum[1]", "other[1]"})
-      DeleteFileA((folder_ + "\\user@" + f + ".txt").c_str());
+    for (const char* f : {"user@example[1]", "user@forum[1]", "user@other[1]", "user@www.other[2]", "CM89HDI5"})
+      DeleteFileA((folder_ + "\\" + f + ".txt").c_str());
     for (size_t i = 0; i < saved_.size(); ++i) {
       const std::string f = SettingsFiles()[i];
       if (saved_[i].first) WriteAll(f, saved_[i].second);
@@ -150,9 +152,15 @@ class MainWindow : public ::testing::Test {
   void PlaceCookies() {
     WriteAll(folder_ + "\\user@example[1].txt", Record("a", "example.com/"));
     WriteAll(folder_ + "\\user@forum[1].txt", Record("b", "forum.example.com/"));
-    WriteAll(folder_ + "\\user@other[1].txt", Record("c", "other.net/"));
+    WriteAll(folder_ + "\\user@other[1].txt", Record("c", "other.org/"));
+    WriteAll(folder_ + "\\user@www.other[2].txt", Record("d", "www.other.org/"));
+    WriteAll(folder_ + "\\CM89HDI5.txt", Record("e", ".other.org/"));  // named at random
   }
   bool Has(const std::string& site) const { return Exists(folder_ + "\\user@" + site + "[1].txt"); }
+  bool HasAll() const {
+    return Has("example") && Has("forum") && Has("other") && Exists(folder_ + "\\user@www.other[2].txt") &&
+           Exists(folder_ + "\\CM89HDI5.txt");
+  }
   HWND Edit() const {
     HWND e = nullptr;
     EnumChildWindows(window_, FindEdit, reinterpret_cast<LPARAM>(&e));
@@ -225,13 +233,27 @@ TEST_F(MainWindow, AnEmptyOrRefusedAddressAsksForOneAndDeletesNothing) {
   // Only the one message: no second box follows.
   EXPECT_EQ(WaitDialog(1500), nullptr);
 
-  for (const char* refused : {"*", ".com", "exa\"mple.com", "a b.com"}) {
+  // Texts that used to take every cookie file, through the "@" and "[1]" of every name, the
+  // account name, or a suffix every host ends with.
+  char account[256] = "user";
+  DWORD size = sizeof account;
+  GetUserNameA(account, &size);
+  for (const std::string& refused : {std::string("*"), std::string(".com"), std::string("exa\"mple.com"),
+                                     std::string("a b.com"), std::string("@"), std::string("com"), std::string("org"),
+                                     std::string("[1]"), std::string("co.uk"), std::string("*.org"),
+                                     std::string(account)}) {
     Type(refused);
     Click("&Delete Cookies");
     texts = Answer("&OK");
     EXPECT_NE(texts.find("Please enter a website address"), std::string::npos) << refused << ": " << texts;
-    EXPECT_TRUE(Has("example") && Has("forum") && Has("other")) << refused;
+    EXPECT_TRUE(HasAll()) << refused;
   }
+  // An address is a site of its own, and matches only itself.
+  Type("1.1.1.1");
+  Click("&Delete Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("No cookies of website 1.1.1.1 were found"), std::string::npos) << texts;
+  EXPECT_TRUE(HasAll());
 }
 
 TEST_F(MainWindow, ASiteAddressDeletesItsFamilyAndNamesItInTheMessage) {
@@ -249,6 +271,13 @@ TEST_F(MainWindow, ASiteAddressDeletesItsFamilyAndNamesItInTheMessage) {
   EXPECT_NE(texts.find("The cookies of website example.com have been cleared"), std::string::npos) << texts;
   EXPECT_FALSE(Has("example"));
   EXPECT_TRUE(Has("other"));
+
+  // A pasted address names its host's site; its files go whatever their names.
+  Type("  https://WWW.Other.org:8080/login?x=1 ");
+  Click("&Delete Cookies");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website other.org have been cleared"), std::string::npos) << texts;
+  EXPECT_FALSE(Has("other") || Exists(folder_ + "\\user@www.other[2].txt") || Exists(folder_ + "\\CM89HDI5.txt"));
 }
 
 // WinInet, the shell and OLE automation serve the buttons, the update check and the banners only:
@@ -332,6 +361,26 @@ TEST_F(MainWindow, ACookieFileThatStaysIsReportedNotCalledCleared) {
   EXPECT_TRUE(Has("example"));
   EXPECT_FALSE(Has("other"));  // the others went all the same
 }
+
+namespace {
+
+const char kMozillaKey[] = "Software\\Mozilla\\Mozilla Firefox";
+
+// The user's own registry entry of a Firefox version and its executable.
+void SetUserFirefox(const std::string& version, const std::string& exe) {
+  for (const std::string& key : {std::string(kMozillaKey), std::string(kMozillaKey) + "\\" + version + "\\Main"}) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != 0)
+      continue;
+    const bool top = key == kMozillaKey;
+    const std::string value = top ? version : exe;
+    RegSetValueExA(k, top ? "CurrentVersion" : "PathToExe", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(k);
+  }
+}
+
+}  // namespace
 
 class GermanMainWindow : public MainWindow {
  protected:
@@ -425,15 +474,21 @@ TEST(MainWindowPictures, AMissingPictureIsReportedAndTheWindowOpensAllTheSame) {
   CloseHandle(process);
 }
 
-// A Firefox that is there at start but cannot be started: a file by its name that is no program.
+// A Firefox that can run the extension is there at start but cannot be started: a file by its
+// name that is no program, and no profile to clear instead.
 class BrokenFirefoxMainWindow : public MainWindow {
  protected:
   void PrepareSettings() override {
     WriteAll(firefoxDir_ / "firefox.exe", "not a program");
+    SetUserFirefox("3.6.28 (en-US)", firefoxDir_ / "firefox.exe");
     for (const std::string& f : SettingsFiles()) {
       QV_ForceDirectories(f.substr(0, f.rfind('\\')));
       WriteAll(f, "[setting]\r\nFireFoxPath=" + (firefoxDir_ / "firefox.exe") + "\r\n");
     }
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kMozillaKey);
   }
   TScratchDir firefoxDir_{"mainform-firefox"};
 };
@@ -446,7 +501,7 @@ TEST_F(BrokenFirefoxMainWindow, AFirefoxThatDoesNotStartIsReportedNotCalledDone)
   std::string confirm = Answer("&Yes");
   EXPECT_NE(confirm.find("erase all cookies for FireFox"), std::string::npos) << confirm;
   std::string texts = Answer("&OK");
-  EXPECT_NE(texts.find("Firefox is not installed"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Some Firefox cookies could not be erased"), std::string::npos) << texts;
   EXPECT_EQ(texts.find("All Firefox cookies cleared"), std::string::npos) << texts;
 
   Click("Install Firefox Extension");
@@ -458,7 +513,7 @@ TEST_F(BrokenFirefoxMainWindow, AFirefoxThatDoesNotStartIsReportedNotCalledDone)
   Type("example.com");
   Click("&Delete Cookies");
   texts = Answer("&OK");
-  EXPECT_NE(texts.find("Firefox is not installed"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Some Firefox cookies could not be erased"), std::string::npos) << texts;
   EXPECT_EQ(texts.find("have been cleared"), std::string::npos) << texts;
   EXPECT_FALSE(Has("example"));
   EXPECT_TRUE(Has("other"));
@@ -471,6 +526,7 @@ class StubFirefoxMainWindow : public MainWindow {
     const std::string stub = ProgramDir() + "..\\cookies\\stub_firefox.exe";
     ASSERT_TRUE(CopyFileA(stub.c_str(), (firefoxDir_ / "firefox.exe").c_str(), FALSE)) << stub;
     SetEnvironmentVariableA("QM_STUB_LOG", (firefoxDir_ / "starts.log").c_str());
+    SetUserFirefox("3.6.28 (en-US)", firefoxDir_ / "firefox.exe");
     for (const std::string& f : SettingsFiles()) {
       QV_ForceDirectories(f.substr(0, f.rfind('\\')));
       WriteAll(f, "[setting]\r\nFireFoxPath=" + (firefoxDir_ / "firefox.exe") + "\r\n");
@@ -479,24 +535,30 @@ class StubFirefoxMainWindow : public MainWindow {
   void TearDown() override {
     MainWindow::TearDown();
     SetEnvironmentVariableA("QM_STUB_LOG", nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kMozillaKey);
   }
   std::string Log() const { return Exists(firefoxDir_ / "starts.log") ? ReadAll(firefoxDir_ / "starts.log") : ""; }
   TScratchDir firefoxDir_{"mainform-stubfirefox"};
 };
 
-TEST_F(StubFirefoxMainWindow, BothPartsDoneReportTheSiteClearedAndFirefoxGetsTheTypedText) {
+// Without a profile to clear, a Firefox that can run the extension is handed the work, and the
+// message says so rather than calling it done.
+TEST_F(StubFirefoxMainWindow, FirefoxIsHandedTheSiteAndTheMessageSaysSo) {
   ASSERT_TRUE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Install Firefox Extension")));
   Type("forum.example.com");
   Click("&Delete Cookies");
   std::string texts = Answer("&OK");
-  EXPECT_NE(texts.find("The cookies of website forum.example.com have been cleared"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("The cookies of website forum.example.com were erased; Firefox was asked"), std::string::npos)
+      << texts;
   EXPECT_FALSE(Has("forum"));
   EXPECT_TRUE(Has("example"));
   EXPECT_TRUE(WaitFor([&] { return Log().find("forum.example.com") != std::string::npos; }, 10000)) << Log();
 
   Click("Install Firefox Extension");
   texts = Answer("&OK");
-  EXPECT_NE(texts.find("Firefox Extension has been installed successfully"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("The extension was handed to Firefox"), std::string::npos) << texts;
+  EXPECT_EQ(texts.find("installed successfully"), std::string::npos) << texts;
 }
 
 // Both confirmations share one show-again number: a Yes remembered on the Internet Explorer one
@@ -511,10 +573,56 @@ TEST_F(StubFirefoxMainWindow, AYesRememberedOnTheIEConfirmationClearsFirefoxAtOn
 
   Click("Clear &Firefox Cookies");
   texts = Answer("&OK");
-  EXPECT_NE(texts.find("All Firefox cookies cleared"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Firefox was asked to erase its cookies"), std::string::npos) << texts;
   EXPECT_EQ(texts.find("Are you sure"), std::string::npos) << texts;
   EXPECT_TRUE(WaitFor([&] { return Log().find("qx.xul?clear\"") != std::string::npos; }, 10000)) << Log();
   EXPECT_EQ(WaitDialog(1500), nullptr);
+}
+
+// A current Firefox, found by its profile alone: its own cookie database is cleared, and while
+// Firefox holds the profile nothing of it changes and the message says to close Firefox.
+class ProfileFirefoxMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    WriteFirefoxProfiles({{"Profiles/abc.default", true}});
+    profile_ = FirefoxDataFolder() + "\\Profiles\\abc.default";
+    ASSERT_TRUE(MakeCookieDatabase(Database(), TCookieSchema::FirefoxCurrent,
+                                   {"example.com", ".other.org", "www.other.org", "notother.org"}, true));
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    RemoveFirefoxProfiles();
+  }
+  std::string Database() const { return profile_ + "\\cookies.sqlite"; }
+  std::string profile_;
+};
+
+TEST_F(ProfileFirefoxMainWindow, TheSiteGoesFromTheDatabaseAndAProfileInUseStaysWhole) {
+  EXPECT_TRUE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
+  EXPECT_FALSE(IsWindowEnabled(Child(window_, "Install Firefox Extension")));  // no version runs it
+  Type("other.org");
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website other.org have been cleared"), std::string::npos) << texts;
+  EXPECT_EQ(CookieDatabaseHosts(Database()), (std::vector<std::string>{"example.com", "notother.org"}));
+
+  HANDLE lock = CreateFileA((profile_ + "\\parent.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  Click("Clear &Firefox Cookies");
+  Answer("&Yes");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox is open, so its cookies were left as they are. Close Firefox first"),
+            std::string::npos) << texts;
+  EXPECT_EQ(texts.find("cleared"), std::string::npos) << texts;
+  EXPECT_EQ(CookieDatabaseHosts(Database()).size(), 2u);
+  CloseHandle(lock);
+
+  Click("Clear &Firefox Cookies");
+  Answer("&Yes");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Firefox cookies cleared"), std::string::npos) << texts;
+  EXPECT_TRUE(CookieDatabaseHosts(Database()).empty());
 }
 
 namespace {

@@ -1,0 +1,79 @@
+#include "support/CookieStores.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include "cookies/FirefoxCookies.h"
+#include "support/TestSupport.h"
+#include "tools/QVTools.h"
+
+namespace qmtest {
+
+namespace {
+
+const char kFirefox3[] =
+    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT, host TEXT, path TEXT,"
+    " expiry INTEGER, lastAccessed INTEGER, isSecure INTEGER, isHttpOnly INTEGER);"
+    "PRAGMA user_version = 2;";
+const char kFirefoxCurrent[] =
+    "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT,"
+    " value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER,"
+    " isSecure INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0,"
+    " rawSameSite INTEGER DEFAULT 0, schemeMap INTEGER DEFAULT 0,"
+    " CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));"
+    "PRAGMA user_version = 12;";
+
+}  // namespace
+
+bool MakeCookieDatabase(const std::string& path, TCookieSchema schema, const std::vector<std::string>& hosts,
+                        bool wal) {
+  DeleteFileA(path.c_str());
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  std::string sql = schema == TCookieSchema::Firefox3 ? kFirefox3 : kFirefoxCurrent;
+  if (wal) sql = "PRAGMA journal_mode=WAL;" + sql;
+  for (size_t i = 0; i < hosts.size(); ++i)
+    sql += "INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES ('n" + std::to_string(i) + "', 'v', '" +
+           hosts[i] + "', '/', 2145916800);";
+  const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+std::vector<std::string> CookieDatabaseHosts(const std::string& path, const char* table, const char* column) {
+  std::vector<std::string> hosts;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* st = nullptr;
+  const std::string sql = std::string("SELECT ") + column + " FROM " + table + " ORDER BY rowid";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return {"<unreadable>"};
+  }
+  while (sqlite3_step(st) == SQLITE_ROW) hosts.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return hosts;
+}
+
+void RemoveFirefoxProfiles() { RemoveTree(FirefoxDataFolder()); }
+
+void WriteFirefoxProfiles(const std::vector<TProfileEntry>& profiles) {
+  const std::string folder = FirefoxDataFolder();
+  RemoveFirefoxProfiles();
+  QV_ForceDirectories(folder);
+  std::string ini = "[General]\r\nStartWithLastProfile=1\r\n\r\n";
+  for (size_t i = 0; i < profiles.size(); ++i) {
+    std::string path = profiles[i].Path;
+    std::string full = profiles[i].Relative ? folder + "\\" + path : path;
+    for (char& c : full)
+      if (c == '/') c = '\\';
+    QV_ForceDirectories(full);
+    ini += "[Profile" + std::to_string(i) + "]\r\nName=p" + std::to_string(i) + "\r\nIsRelative=" +
+           (profiles[i].Relative ? "1" : "0") + "\r\nPath=" + path + "\r\n\r\n";
+  }
+  WriteAll(folder + "\\profiles.ini", ini);
+}
+
+}  // namespace qmtest
