@@ -245,17 +245,7 @@ std::string ExecutableVersion(const std::string& exe) {
 
 }  // namespace
 
-std::string GetCookieFolder() {
-  LPITEMIDLIST items = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_COOKIES, &items)) || !items) return std::string();
-  char path[MAX_PATH] = {};
-  const BOOL ok = SHGetPathFromIDListA(items, path);
-  CoTaskMemFree(items);
-  if (!ok) return std::string();
-  std::string folder = path;
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
+std::string GetCookieFolder() { return QV_GetSpecialFolder(CSIDL_COOKIES); }
 
 bool DeleteFileList(const std::vector<std::string>& files) {
   if (files.empty()) return true;

@@ -53,11 +53,8 @@ TClearResult ClearCookiesTxt(const std::string& path, const std::string& site) {
 // once an action needs it.
 std::string FirefoxDataFolder() {
   std::string folder = QV_GetShellFolder("AppData");
-  if (folder.empty()) {
-    char path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_APPDATA, FALSE) || !path[0]) return std::string();
-    folder = path;
-  }
+  if (folder.empty()) folder = QV_GetSpecialFolder(CSIDL_APPDATA);
+  if (folder.empty()) return std::string();
   if (folder.back() != '\\') folder += '\\';
   return folder + "Mozilla\\Firefox";
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "platform/Handles.h"
 #include "tools/UrlText.h"
@@ -131,6 +132,18 @@ static const char kShellFoldersKey[] = "Software\\MicroSoft\\Windows\\CurrentVer
 std::string QV_GetShellFolder(const std::string& valueName) {
   std::string folder = QV_ReadRegString(HKEY_CURRENT_USER, kShellFoldersKey, valueName, "");
   return folder.empty() ? QV_GetCommonShellFolder(valueName) : folder;
+}
+
+std::string QV_GetSpecialFolder(int csidl) {
+  LPITEMIDLIST items = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return std::string();
+  char path[MAX_PATH] = {};
+  const BOOL ok = SHGetPathFromIDListA(items, path);
+  CoTaskMemFree(items);
+  if (!ok) return std::string();
+  std::string folder = path;
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
 }
 
 std::string QV_GetCommonShellFolder(const std::string& valueName) {

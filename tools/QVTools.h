@@ -42,6 +42,9 @@ bool QV_RegKeyExists(HKEY root, const std::string& keyPath, REGSAM view = 0);
 // "Shell Folders" value of the current user, or of the machine when the user has none.
 std::string QV_GetShellFolder(const std::string& valueName);
 std::string QV_GetCommonShellFolder(const std::string& valueName);
+// A special folder of the shell (CSIDL_COOKIES, CSIDL_APPDATA...) without trailing backslash;
+// empty when the shell has none. Asked through the item list, which every shell version has.
+std::string QV_GetSpecialFolder(int csidl);
 
 // --- Named kernel objects ---------------------------------------------------------------------
 
