@@ -69,6 +69,40 @@ QM_DEFERRED_SLOT("wininet.dll", FindNextUrlCacheEntryA, 12, TFailsFalse);
 QM_DEFERRED_SLOT("wininet.dll", FindCloseUrlCache, 4, TFailsFalse);
 QM_DEFERRED_SLOT("wininet.dll", DeleteUrlCacheEntryA, 4, TFailsFalse);
 
+// SQLite's file layer: functions that Windows 95 lacks (GetFileAttributesExW) or that only the
+// NT line has (LockFileEx, UnlockFileEx). SQLite calls them only where the system is NT, and
+// takes the ANSI functions on Windows 9x, but the import table must still load there.
+QM_DEFERRED_SLOT("kernel32.dll", GetFileAttributesExW, 12, TFailsFalse);
+QM_DEFERRED_SLOT("kernel32.dll", LockFileEx, 24, TFailsFalse);
+QM_DEFERRED_SLOT("kernel32.dll", UnlockFileEx, 20, TFailsFalse);
+
+// SQLite keeps these functions' addresses in a table built at compile time, which takes the
+// import library's jump stubs ("_LockFileEx@24") rather than the slots: the stubs are defined
+// here as well, each calling through its slot, so the import library's entry is never linked.
+#if defined(__i386__)
+#define QM_STUB_SYMBOL(name, bytes) "_" #name "@" #bytes
+#else
+#define QM_STUB_SYMBOL(name, bytes) #name
+#endif
+extern "C" {
+BOOL WINAPI QmStubGetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info)
+    __asm__(QM_STUB_SYMBOL(GetFileAttributesExW, 12));
+BOOL WINAPI QmStubLockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED overlapped)
+    __asm__(QM_STUB_SYMBOL(LockFileEx, 24));
+BOOL WINAPI QmStubUnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED overlapped)
+    __asm__(QM_STUB_SYMBOL(UnlockFileEx, 20));
+}
+BOOL WINAPI QmStubGetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
+  return qmImportSlot_GetFileAttributesExW(name, level, info);
+}
+BOOL WINAPI QmStubLockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
+                             LPOVERLAPPED overlapped) {
+  return qmImportSlot_LockFileEx(file, flags, reserved, low, high, overlapped);
+}
+BOOL WINAPI QmStubUnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED overlapped) {
+  return qmImportSlot_UnlockFileEx(file, reserved, low, high, overlapped);
+}
+
 QM_DEFERRED_SLOT("shell32.dll", SHFileOperationA, 4, TFailsWithCode);
 QM_DEFERRED_SLOT("shell32.dll", SHGetSpecialFolderLocation, 12, TFailsNotImplemented);
 QM_DEFERRED_SLOT("shell32.dll", SHGetPathFromIDListA, 8, TFailsFalse);

@@ -66,6 +66,10 @@ const TNewer kNewerFunctions[] = {
     {"QueueUserWorkItem", "2000"},
     {"CreateTimerQueueTimer", "2000"},
     {"GetVolumePathNameA", "2000"},
+    {"GetFileAttributesExA", "98 and NT 4"},
+    {"GetFileAttributesExW", "98 and NT 4"},
+    {"LockFileEx", "NT only"},
+    {"UnlockFileEx", "NT only"},
     // user32
     {"UpdateLayeredWindow", "2000"},
     {"SetLayeredWindowAttributes", "2000"},
