@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every benchmark program under the build folder's Wine prefix and prints one table.
+# Runs every benchmark program under the build folder's Wine prefix and prints one table
+# (QM_BENCH=cookie_database runs only cookie_database_bench).
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 dist=$(cd "${2:?dist folder}" && pwd)
@@ -7,7 +8,7 @@ dist=$(cd "${2:?dist folder}" && pwd)
 . "$(dirname "$0")/wine-env.sh"
 qm_session "$dist"
 rows=$(mktemp)
-for exe in $(find "$build/cmake/bench" -name '*_bench.exe' | sort); do
+for exe in $(find "$build/cmake/bench" -name "${QM_BENCH:-*}_bench.exe" | sort); do
   "$QM_WINE" "$exe" 2>/dev/null | tr -d '\r' | grep -P '\t' >>"$rows" || echo "$(basename "$exe")	failed			" >>"$rows"
 done
 {

@@ -47,6 +47,7 @@ std::string Record(const std::string& name, const std::string& hostPath) {
 const char kNameOnlyEntry[] = "Cookie:user@unrelated.net/";
 const char kKeptEntry[] = "Cookie:user@www.other.net/";
 const char kRecordEntry[] = "Cookie:user@example.com/";
+const char kLowEntry[] = "Cookie:user@unrelated.org/";
 
 class IECookieFiles : public ::testing::Test {
  protected:
@@ -58,7 +59,7 @@ class IECookieFiles : public ::testing::Test {
     for (const std::string& f : {folder_, folder_ + "\\Low"}) EmptyCookieFolder(f);
   }
   void TearDown() override {
-    for (const char* url : {kNameOnlyEntry, kKeptEntry, kRecordEntry}) DeleteUrlCacheEntryA(url);
+    for (const char* url : {kNameOnlyEntry, kKeptEntry, kRecordEntry, kLowEntry}) DeleteUrlCacheEntryA(url);
     for (const std::string& f : {folder_, folder_ + "\\Low"}) EmptyCookieFolder(f);
     RemoveTree(folder_ + "\\Low");
   }
@@ -193,10 +194,14 @@ TEST_F(IECookieFiles, IndexEntriesGoWithTheirFiles) {
   ASSERT_TRUE(CommitIndexEntry(kNameOnlyEntry, folder_ + "\\user@example[4].txt"));
   ASSERT_TRUE(CommitIndexEntry(kKeptEntry, folder_ + "\\user@www[1].txt"));
   ASSERT_TRUE(CommitIndexEntry(kRecordEntry, folder_ + "\\user@example[1].txt"));
-  ASSERT_TRUE(IndexHas(kNameOnlyEntry) && IndexHas(kKeptEntry) && IndexHas(kRecordEntry));
+  // The "Low" folder's files have their entries too; this one's host is not the site's.
+  ASSERT_TRUE(CommitIndexEntry(kLowEntry, folder_ + "\\Low\\CM89HDI5.txt"));
+  ASSERT_TRUE(IndexHas(kNameOnlyEntry) && IndexHas(kKeptEntry) && IndexHas(kRecordEntry) && IndexHas(kLowEntry));
 
   EXPECT_EQ(ClearIECookiesOfSite("example.com").Status, TClearStatus::Done);
   EXPECT_FALSE(IndexHas(kRecordEntry));
+  EXPECT_FALSE(IndexHas(kLowEntry));
+  EXPECT_FALSE(InLow("CM89HDI5.txt"));
   EXPECT_TRUE(IndexHas(kNameOnlyEntry));  // its file stays: its name is not its content
   EXPECT_TRUE(IndexHas(kKeptEntry));
   EXPECT_TRUE(In("user@example[4].txt"));
