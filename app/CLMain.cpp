@@ -31,13 +31,21 @@ LRESULT SendAndWait(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, bool* answered = n
   return ok ? static_cast<LRESULT>(result) : 0;
 }
 
-// A second start may come while the first instance holds the mutex but has no window yet:
-// it keeps looking for a while rather than dropping its text.
-HWND WaitForRunningInstance(const std::string& className) {
-  DWORD start = GetTickCount();
+// The mutex is taken: either another instance runs (its window may not exist yet, so it is
+// looked for a while rather than the text dropped), or the previous copy is closing, with its
+// window gone and the mutex held until its process ends. Both are waited for, at most
+// kInstanceWaitMs: the window found gets the hand-over, the mutex freed lets this start run.
+// Null with `claimed` false: neither came in time.
+HWND WaitForInstanceOrMutex(const std::string& className, const std::string& mutexName, bool& claimed) {
+  const DWORD start = GetTickCount();
+  claimed = false;
   for (;;) {
-    HWND wnd = FindRunningInstance(className);
-    if (wnd || GetTickCount() - start >= kInstanceWaitMs) return wnd;
+    if (HWND wnd = FindRunningInstance(className)) return wnd;
+    if (QV_CreateInstanceMutex(mutexName)) {
+      claimed = true;
+      return nullptr;
+    }
+    if (GetTickCount() - start >= kInstanceWaitMs) return nullptr;
     Sleep(kInstancePollMs);
   }
 }
@@ -141,13 +149,13 @@ int RunApplication(const TClassInfo& mainFormClass, TCustomForm** mainForm, TCan
   if (canStart && !canStart()) return endEarly();
 
   if (!settings->ReadBool("App.Multiple")) {
-    if (!QV_CreateInstanceMutex(InstanceMutexName(settings->ReadString("App.GUID")))) {
-      if (WaitForRunningInstance(className)) {
-        BringRunningInstanceToFront(className);
-        if (FirstArgIsText(args)) SendCommandToRunningInstance(className, args[0]);
-      }
-      return endEarly();
+    const std::string mutexName = InstanceMutexName(settings->ReadString("App.GUID"));
+    bool claimed = QV_CreateInstanceMutex(mutexName);
+    if (!claimed && WaitForInstanceOrMutex(className, mutexName, claimed)) {
+      BringRunningInstanceToFront(className);
+      if (FirstArgIsText(args)) SendCommandToRunningInstance(className, args[0]);
     }
+    if (!claimed) return endEarly();
   }
 
   TApplication* app = Application();

@@ -53,7 +53,8 @@ void RegisterSplashStarter(std::function<void()> start);
 void SetKeyStateSource(SHORT (*source)(int virtualKey));
 
 // How long a second start keeps looking for the window of an instance that holds the mutex
-// but has not created its window yet, and how often.
+// but has not created its window yet, or for the mutex of a closing one to be freed, and how
+// often.
 constexpr DWORD kInstanceWaitMs = 5000;
 constexpr DWORD kInstancePollMs = 50;
 // Answers from another instance are awaited at most this long (a hung instance does not hang

@@ -34,8 +34,11 @@ struct TEngineHook {
   }
 };
 
-// An elevated first instance on Vista would not hear a normal second start: the filter lets
-// the instance messages through. Looked up by name, since older systems have no such call.
+// An elevated first instance on Vista and later would not hear a normal second start, since
+// the system drops registered and data-carrying messages sent up the integrity levels. Only
+// what another copy of the program sends is let through; the messages that the instance posts
+// to itself (the post-start step, the held command text) stay closed, so that no other process
+// can set them off. Looked up by name, since older systems have no such call.
 void AllowInstanceMessages(const UINT* msgs) {
   using TChangeFilter = BOOL(WINAPI*)(UINT, DWORD);
   HMODULE user32 = GetModuleHandleA("user32.dll");
@@ -44,7 +47,14 @@ void AllowInstanceMessages(const UINT* msgs) {
                        : nullptr;
   if (!change) return;
   const DWORD kAdd = 1;  // MSGFLT_ADD
-  for (int i = 0; i < 5; ++i) change(msgs[i], kAdd);
+  // A second start asks each window of the class for its application identity, to find its
+  // own first instance among others.
+  change(msgs[kGetAppID], kAdd);
+  // The stop and restart switches ask the running instance to end.
+  change(msgs[kCloseApp], kAdd);
+  // A second start asks whether a modal window is open before bringing the instance forward.
+  change(msgs[kIfBusy], kAdd);
+  // A second start hands its command text over in a WM_COPYDATA record.
   change(WM_COPYDATA, kAdd);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace clengine {
 
@@ -23,7 +24,35 @@ std::string WithoutExtension(const std::string& name) {
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
+
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The system opens these as devices whatever the folder or extension ("langs\NUL.lan").
+bool IsDeviceName(std::string stem) {
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = Fold(c);
+  if (stem == "con" || stem == "nul" || stem == "aux" || stem == "prn") return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
 }  // namespace
+
+bool IsPlainName(const std::string& name) {
+  if (name.empty() || name.size() > kMaxPlainName) return false;
+  // A letter or digit first: no leading dot, blank or sign. Bytes of the ANSI code page beyond
+  // ASCII are letters of other scripts.
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (!IsAsciiLetterOrDigit(name[0]) && first < 0x80) return false;
+  for (char ch : name) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 32 || c == 127 || std::string_view("\\/:*?\"<>|").find(ch) != std::string_view::npos) return false;
+  }
+  // The system drops a final dot or blank, so "Far." would open "Far".
+  if (name.find("..") != std::string::npos || name.back() == '.' || name.back() == ' ') return false;
+  return !IsDeviceName(name.substr(0, name.find('.')));
+}
 
 bool SameText(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -82,7 +111,7 @@ std::vector<std::string> BuildNameList(const std::string& builtIn, std::vector<s
   std::vector<std::string> names{builtIn};
   for (const std::string& f : files) {
     std::string name = NameFromFileName(f, extensions);
-    if (!name.empty() && !SameText(name, builtIn)) names.push_back(name);
+    if (IsPlainName(BaseName(f)) && IsPlainName(name) && !SameText(name, builtIn)) names.push_back(name);
   }
   return names;
 }

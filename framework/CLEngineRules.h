@@ -27,8 +27,17 @@ std::string NameFromFileName(const std::string& path, int extensions);
 // search also matches short names, so "x.sknx" would otherwise be taken for a skin.
 bool HasExtension(const std::string& fileName, const std::string& ext);
 
+// Whether a skin or language name (or the name of its file) is a plain file name: 1 to
+// kMaxPlainName characters, a letter or digit first; no "\", "/", ":", "..", control character
+// or wildcard; no final dot or blank; no device name (CON, NUL, AUX, PRN, COM1-9, LPT1-9, with
+// any extension). Names come from the settings file, update answers, menus and folders, and
+// each is joined to a folder to be opened: anything else could leave that folder.
+constexpr size_t kMaxPlainName = 64;
+bool IsPlainName(const std::string& name);
+
 // The selectable names: `builtIn` first, then the names of `files` (full paths, sorted here by
-// name without regard to case), skipping `builtIn` and empty names.
+// name without regard to case), skipping `builtIn` and any file whose name or derived name is
+// not plain (IsPlainName).
 std::vector<std::string> BuildNameList(const std::string& builtIn, std::vector<std::string> files, int extensions);
 
 // ASCII letter case aside, as the lists and menus compare names.

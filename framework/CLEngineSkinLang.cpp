@@ -66,7 +66,9 @@ void TCLEngine::CheckItems(const std::vector<TMenuItem*>& items, TStrings* list,
 void TCLEngine::SetSkin(const std::string& name) {
   TskSkinData* data = SkinDataObject();
   if (!data) return;
-  std::string n = name.empty() ? kDefaultSkin : name;
+  // A name that is no plain file name (from a hand-edited settings file, say) is refused as a
+  // missing file is: the built-in skin.
+  std::string n = name.empty() || !clengine::IsPlainName(name) ? kDefaultSkin : name;
   if (n == skinName_) return;
   std::string folder = FolderOf("Path.Skins");
   std::string file = folder + "\\" + n + ".skn";
@@ -75,7 +77,7 @@ void TCLEngine::SetSkin(const std::string& name) {
     file = folder + "\\" + n + ".nsf.skn";
     frame = false;
   }
-  if (FileExists(file)) {
+  if (FileExists(file) && clengine::IsPlainName(clengine::NameFromFileName(file, 0))) {
     data->SetCompressedStoredSkin(nullptr);
     // A damaged file is refused by the skin library, which keeps the skin in effect.
     data->LoadFromCompressedFile(file);
@@ -100,10 +102,11 @@ void TCLEngine::SetSkin(const std::string& name) {
 void TCLEngine::SetLanguage(const std::string& name) {
   if (!languageData_) return;
   // An empty request asks for "Default", which normally has no file: the built-in texts.
-  std::string n = name.empty() ? "Default" : name;
+  // A name that is no plain file name is refused as a missing file is: the built-in texts.
+  std::string n = name.empty() || !clengine::IsPlainName(name) ? "Default" : name;
   if (n == languageName_) return;
   std::string file = FolderOf("Path.Languages") + "\\" + n + ".lan";
-  if (FileExists(file)) {
+  if (FileExists(file) && clengine::IsPlainName(clengine::NameFromFileName(file, 0))) {
     // The translators run inside the load: "{AppName}" must already have its fallback.
     languageData_->SetFallbackAppName(GetSettings()->ReadString("App.Name"));
     languageData_->LoadLanguage(file);

@@ -1,5 +1,6 @@
 #include "framework/CLSettings.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,21 @@ const char kUserFlagFile[] = "UserFlag.ini";
 
 std::string WithBackslash(const std::string& path) {
   return (!path.empty() && path.back() == '\\') ? path : path + "\\";
+}
+
+std::string WithoutBackslash(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Whether a shell folder names a folder below a drive's root (C:\x) or on a share
+// (\\host\share): a root, a path relative to the current drive or folder, or nothing at all
+// would put the settings where they do not belong.
+bool IsFolderBase(const std::string& path) {
+  const std::string p = WithoutBackslash(path);
+  const bool drive = p.size() > 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' && p[2] == '\\';
+  const bool share = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p.find('\\', 2) != std::string::npos;
+  return drive || share;
 }
 
 // A named mutex guarding one file across processes. Object names may not hold backslashes, so
@@ -205,9 +221,14 @@ TCLSettings::TCLSettings(const TSettingsSources& sources) {
     for (char& c : configFolder_)
       if (c == '\\' || c == ':' || c == '/') c = '_';
   }
-  userPath_ = sources.UserBase + "\\" + configFolder_ + "\\";
-  commonPath_ = sources.CommonBase + "\\" + configFolder_ + "\\";
-  allUsers_ = DecideAllUsers(sources);
+  // A shell folder that cannot be found is empty, and the config folder joined to it would
+  // name a folder at the root of the current drive, shared by every user and program. The
+  // user's settings then stay beside the executable; all-users settings are not used at all.
+  const std::string userBase =
+      IsFolderBase(sources.UserBase) ? sources.UserBase : WithoutBackslash(appPath_);
+  userPath_ = userBase + "\\" + configFolder_ + "\\";
+  if (IsFolderBase(sources.CommonBase)) commonPath_ = sources.CommonBase + "\\" + configFolder_ + "\\";
+  allUsers_ = !commonPath_.empty() && DecideAllUsers(sources);
 
   dataPath_ = allUsers_ ? commonPath_ : userPath_;
   QV_ForceDirectories(dataPath_);

@@ -5,7 +5,9 @@
 #include <unordered_set>
 #include <utility>
 
+#include "components/Controls.h"
 #include "lang/LanFormat.h"
+#include "platform/TraceChannel.h"
 
 QM_REGISTER_CLASS(TCLMultiLangData, b) {
   using C = TCLMultiLangData;
@@ -29,8 +31,8 @@ QM_REGISTER_CLASS(TCLMultiLang, b) {
 
 namespace {
 
-// What the translator leaves alone, by class, property type or property name; carried with
-// the window for the tools that edit language files.
+// What the translator leaves alone, by class, property type or property name, on top of its
+// table of translated properties.
 const std::vector<std::string>& DefaultExcludeProps() {
   static const std::vector<std::string> lines = {
       "TWebBrowser:",          ":TComponentName",       ".SkinDataName",
@@ -217,58 +219,77 @@ void TCLMultiLang::Loaded() {
 void TCLMultiLang::Apply() {
   TComponent* window = Owner();
   if (!languageData_ || !window) return;
-  ApplyToComponent(window);
+  const TTranslationExcludes excludes(languageData_->ExcludeProps()->Lines());
+  std::unordered_set<std::string> written;
+  ApplyToComponent(window, excludes, written);
   const int count = window->ComponentCount();
   // The bound is checked again: a property setter could free a component of the window.
   for (int i = 0; i < count && i < window->ComponentCount(); ++i) {
     TComponent* c = window->Components(i);
     if (c->Name().empty() || dynamic_cast<TCLMultiLang*>(c) || dynamic_cast<TCLMultiLangData*>(c)) continue;
-    ApplyToComponent(c);
+    ApplyToComponent(c, excludes, written);
   }
+  if (languageData_) TraceRefusedLines(window->ClassName(), written);
   OnChangeLanguage(this);
 }
 
 void TCLMultiLang::ApplyToComponent(TComponent* component) {
+  if (!languageData_) return;
+  std::unordered_set<std::string> written;
+  ApplyToComponent(component, TTranslationExcludes(languageData_->ExcludeProps()->Lines()), written);
+}
+
+bool TCLMultiLang::ShowsText(const TComponent* component) const {
+  return component == Owner() || dynamic_cast<const TControl*>(component) || component->InheritsFrom("TMenuItem");
+}
+
+bool TCLMultiLang::Translates(const TComponent* component, const TPropInfo& p,
+                              const TTranslationExcludes& excludes) const {
+  const TTranslatableProperty* entry = FindTranslatableProperty(p.Name);
+  if (!entry) return false;
+  if (entry->As == TTranslatedAs::Text) {
+    if (!IsStringKind(p.Kind) || LanSameText(p.TypeName, "TComponentName") || !p.Writable()) return false;
+  } else if (p.Kind != TTypeKind::tkClass || !LanSameText(p.TypeName, "TStrings") || !p.Readable()) {
+    return false;
+  }
+  if (excludes.ExcludesType(p.TypeName) || excludes.ExcludesProperty(p.Name)) return false;
+  for (const std::string& c : excludes.Classes())
+    if (component->InheritsFrom(c)) return false;
+  return true;
+}
+
+void TCLMultiLang::ApplyToComponent(TComponent* component, const TTranslationExcludes& excludes,
+                                    std::unordered_set<std::string>& written) {
   TComponent* window = Owner();
-  if (!component || !window) return;
+  if (!component || !window || !ShowsText(component)) return;
   const std::string section = window->ClassName();
   const std::string name = component->Name();
   const auto props = GetPropList(component, {TTypeKind::tkSString, TTypeKind::tkClass, TTypeKind::tkLString,
                                              TTypeKind::tkWString});
   for (const TPropInfo* p : props) {
     if (!languageData_) return;
+    if (!Translates(component, *p, excludes)) continue;
     std::string text;
+    if (!languageData_->FindText(section, name, p->Name, text)) continue;
+    std::string key = name.empty() ? p->Name : name + "." + p->Name;
+    LanFoldAnsi(key);
+    written.insert(std::move(key));
     // One property that refuses its text (a setter that raises) does not stop the others.
     try {
-      if (p->Kind != TTypeKind::tkClass) {
-        if (LanSameText(p->TypeName, "TComponentName") || !p->Writable()) continue;
-        if (languageData_->FindText(section, name, p->Name, text)) SetStrProp(component, *p, text);
-      } else if (!p->Readable()) {
-        continue;
-      } else if (LanSameText(p->TypeName, "TStrings")) {
-        if (!languageData_->FindText(section, name, p->Name, text)) continue;
-        if (auto* lines = dynamic_cast<TStrings*>(GetObjectProp(component, *p))) lines->SetText(text);
-      } else if (auto* collection = dynamic_cast<TCollection*>(GetObjectProp(component, *p))) {
-        ApplyCollection(section, name, p->Name, collection);
-      }
+      if (p->Kind != TTypeKind::tkClass)
+        SetStrProp(component, *p, text);
+      else if (auto* lines = dynamic_cast<TStrings*>(GetObjectProp(component, *p)))
+        lines->SetText(text);
     } catch (const std::exception&) {
     }
   }
 }
 
-void TCLMultiLang::ApplyCollection(const std::string& section, const std::string& componentName,
-                                   const std::string& propertyName, TCollection* collection) {
-  const int count = collection->Count();
-  for (int i = 0; i < count && i < collection->Count(); ++i) {
-    TCollectionItem* item = collection->Items(i);
-    const std::string prefix = propertyName + "[" + std::to_string(i) + "].";
-    for (const TPropInfo* p : GetPropList(item, {TTypeKind::tkSString, TTypeKind::tkLString, TTypeKind::tkWString})) {
-      if (!p->Writable() || !languageData_) continue;
-      std::string text;
-      try {
-        if (languageData_->FindText(section, componentName, prefix + p->Name, text)) SetStrProp(item, *p, text);
-      } catch (const std::exception&) {
-      }
-    }
+void TCLMultiLang::TraceRefusedLines(const std::string& section,
+                                     const std::unordered_set<std::string>& written) const {
+  for (const auto& entry : languageData_->CurrentFile().SectionEntries(section)) {
+    std::string key = entry.first;
+    LanFoldAnsi(key);
+    if (!written.count(key)) TraceTagged("Language line not applied: [" + section + "] " + entry.first, "CLLang");
   }
 }

@@ -4,10 +4,12 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "components/Components.h"
 #include "lang/CLMultiLangLan.h"
+#include "lang/TranslationRules.h"
 
 class TCLMultiLang;
 
@@ -49,6 +51,8 @@ class TCLMultiLangData : public TComponent {
   bool ExcludeEmptyProp = false;
   bool ExcludeNumberEndProps = false;
   bool ExcludeWithAction = false;
+  // A deny list the translators apply on top of the table of translated properties (see
+  // TTranslationExcludes); it can only take away.
   TStrings* ExcludeProps() const { return excludeProps_.get(); }
   void SetExcludeProps(TStrings* lines);
 
@@ -89,6 +93,7 @@ class TCLMultiLang : public TComponent {
   void SetLanguageData(TCLMultiLangData* data);
 
   // Translates the owner window and its named components; fires OnChangeLanguage after them.
+  // A line of the current language that changes nothing is left alone, with a trace line.
   void Apply();
   void ApplyToComponent(TComponent* component);
 
@@ -99,8 +104,18 @@ class TCLMultiLang : public TComponent {
   void Notification(TComponent* c, TOperation op) override;
 
  private:
-  void ApplyCollection(const std::string& section, const std::string& componentName,
-                       const std::string& propertyName, TCollection* collection);
+  // Whether a component shows the texts a language file holds: the window itself, its controls
+  // and panels, its menu items; never a component without a face (the engine, a downloader, a
+  // store of skins or pictures), whatever its properties are called.
+  bool ShowsText(const TComponent* component) const;
+  // Whether the property is in the table of translated properties, of the kind that table says,
+  // and not denied by the window's ExcludeProps.
+  bool Translates(const TComponent* component, const TPropInfo& p, const TTranslationExcludes& excludes) const;
+  // Adds the folded key of every text written to `written`.
+  void ApplyToComponent(TComponent* component, const TTranslationExcludes& excludes,
+                        std::unordered_set<std::string>& written);
+  // One trace line for each line of the current language's window section that changed nothing.
+  void TraceRefusedLines(const std::string& section, const std::unordered_set<std::string>& written) const;
 
   TCLMultiLangData* languageData_ = nullptr;
 };

@@ -140,6 +140,40 @@ bool IsWebAddress(const std::string& address) {
   return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
 }
 
+bool IsFetchableAddress(const std::string& address) {
+  size_t at = 0;
+  if (StartsWithNoCase(address, "http://"))
+    at = 7;
+  else if (StartsWithNoCase(address, "https://"))
+    at = 8;
+  else
+    return false;
+  const size_t hostEnd = std::min(address.find_first_of(":/", at), address.size());
+  if (hostEnd == at) return false;
+  for (size_t i = at; i < hostEnd; ++i) {
+    const char c = address[i];
+    const bool hostChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '-' || c == '.';
+    if (!hostChar) return false;
+  }
+  size_t pathStart = hostEnd;
+  if (hostEnd < address.size() && address[hostEnd] == ':') {
+    pathStart = std::min(address.find('/', hostEnd), address.size());
+    int port = 0;
+    const std::string digits = address.substr(hostEnd + 1, pathStart - hostEnd - 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        !ParseDecimal(digits, &port) || port < 1 || port > 65535)
+      return false;
+  }
+  // The rest goes into the request line as it is: a blank, a control character or a backslash
+  // would end it or be read as another address.
+  for (size_t i = pathStart; i < address.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(address[i]);
+    if (c <= ' ' || c == 127 || c == '\\') return false;
+  }
+  return true;
+}
+
 bool IsStorableKey(const std::string& key) {
   if (key.empty() || key[0] == '[' || key[0] == ';') return false;
   for (char c : key)
@@ -175,11 +209,13 @@ TPushVerdict CheckModifyPush(const std::string& key, const std::string& value) {
   // A pushed value lands in the user's settings file, which outranks both constant files, and
   // the answer is not authenticated: the path of a program the cleaner starts, the
   // installation's identity, the debug switches and the folders stay out of its reach.
-  if (SameTextNoCase(key, "FireFoxPath") || StartsWithNoCase(key, "App.") ||
-      StartsWithNoCase(key, "Path.") || StartsWithNoCase(key, "Debug."))
+  // The skin and language names choose files that are loaded at every start.
+  if (SameTextNoCase(key, "FireFoxPath") || SameTextNoCase(key, "Skin") || SameTextNoCase(key, "Language") ||
+      StartsWithNoCase(key, "App.") || StartsWithNoCase(key, "Path.") || StartsWithNoCase(key, "Debug."))
     return kPushProtectedKey;
-  // Request addresses are opened by the shell: only web addresses, never a local program.
-  if (StartsWithNoCase(key, "URL.") && !IsWebAddress(value)) return kPushNotWebURL;
+  // Request addresses are fetched by the downloader and opened by the shell: only addresses
+  // the downloader can fetch, never a local program or a share.
+  if (StartsWithNoCase(key, "URL.") && !IsFetchableAddress(value)) return kPushNotWebURL;
   // A banner key set this way obeys the rule of the "Banner." lines.
   if (StartsWithNoCase(key, kBannerPrefix) && !IsBannerAddress(value)) return kPushNotBannerAddress;
   return kPushAllowed;

@@ -23,6 +23,12 @@ bool ParseDecimal(const std::string& text, int* value);
 // program or document.
 bool IsWebAddress(const std::string& address);
 
+// Whether the downloader can fetch the address: "http://" or "https://" (letter case aside), a
+// host of letters, digits, "-" and ".", an optional port of 1 to 65535, then nothing or a path
+// from "/" on without blanks, control characters or backslashes. No user name, no share, no
+// local file.
+bool IsFetchableAddress(const std::string& address);
+
 // Whether a value may be stored as a banner address, which the banner's browser opens: a web
 // address, or a place inside the program's folder ("%exepath%" first, letter case aside, and no
 // ".." step out of it). An empty value names nothing and clears the address.
@@ -38,8 +44,9 @@ constexpr size_t kMaxPushedValue = 2048;  // characters of its value
 // Why a pushed setting is refused; kPushAllowed when it may be stored.
 enum TPushVerdict {
   kPushAllowed,
-  kPushProtectedKey,  // "FireFoxPath", "App.", "Path." or "Debug." keys: program paths and identity
-  kPushNotWebURL,     // an "URL." key whose value is not a web address
+  kPushProtectedKey,  // "FireFoxPath", "Skin", "Language", "App.", "Path." or "Debug." keys:
+                      // program paths, the files loaded at start, and identity
+  kPushNotWebURL,     // an "URL." key whose value the downloader cannot fetch
   kPushBadKey,        // empty, padded, or a name the settings file would not read back as written
   kPushTooLong,       // a key or value past the bounds above
   kPushNotBannerAddress,  // a "Banner." key whose value is neither a web nor a program-folder address

@@ -77,16 +77,17 @@ TTraceMapFileChannel::~TTraceMapFileChannel() {
 
 void TTraceMapFileChannel::CloseLocked() {
   flushEvent_.reset();
-  queueEvent_.reset();
-  view_.reset();
-  mapping_.reset();
-  queueStart_ = nullptr;
-  mapSize_ = queueSize_ = 0;
+  session_.reset();
+}
+
+void TTraceMapFileChannel::CloseSession(const std::shared_ptr<TTraceSession>& session) {
+  TSectionLock hold(lock_);
+  if (session_ == session) CloseLocked();
 }
 
 bool TTraceMapFileChannel::IsOpen() {
   TSectionLock hold(lock_);
-  return view_ && queueStart_ != nullptr;
+  return session_ != nullptr;
 }
 
 bool TTraceMapFileChannel::EnsureOpen() {
@@ -95,31 +96,30 @@ bool TTraceMapFileChannel::EnsureOpen() {
 }
 
 bool TTraceMapFileChannel::EnsureOpenLocked() {
-  const uint8_t* header = static_cast<const uint8_t*>(view_.get());
-  if (mapping_ && view_ && queueEvent_) {
-    if (LoadShared(header + kTrhMagic) == kTraceMagic) return true;
+  if (session_) {
+    if (LoadShared(static_cast<const uint8_t*>(session_->view.get()) + kTrhMagic) == kTraceMagic)
+      return true;
     CloseLocked();
     return false;
   }
-  mapping_.reset(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mapName_.c_str()));
-  if (mapping_) view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
-  if (view_) queueEvent_.reset(OpenEventA(EVENT_MODIFY_STATE, FALSE, queueEventName_.c_str()));
-  if (!mapping_ || !view_ || !queueEvent_) {
-    CloseLocked();
-    return false;
-  }
-  UpdateFlushEventLocked();
+  auto session = std::make_shared<TTraceSession>();
+  session->mapping.reset(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, mapName_.c_str()));
+  if (session->mapping)
+    session->view.reset(MapViewOfFile(session->mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
+  if (session->view)
+    session->queueEvent.reset(OpenEventA(EVENT_MODIFY_STATE, FALSE, queueEventName_.c_str()));
+  if (!session->queueEvent) return false;
   // The header's sizes come from the other process: they count only as far as the bytes that
   // are really usable here.
-  const size_t viewSize = TraceUsableViewBytes(view_.get());
+  const size_t viewSize = TraceUsableViewBytes(session->view.get());
   TTraceGeometry geometry;
-  if (!TraceCheckHeader(static_cast<const uint8_t*>(view_.get()), viewSize, &geometry)) {
-    CloseLocked();
+  if (!TraceCheckHeader(static_cast<const uint8_t*>(session->view.get()), viewSize, &geometry))
     return false;
-  }
-  mapSize_ = geometry.mapSize;
-  queueSize_ = geometry.queueSize;
-  queueStart_ = static_cast<uint8_t*>(view_.get()) + geometry.queueOffset;
+  session->mapSize = geometry.mapSize;
+  session->queueSize = geometry.queueSize;
+  session->queueStart = static_cast<uint8_t*>(session->view.get()) + geometry.queueOffset;
+  session_ = std::move(session);
+  UpdateFlushEventLocked();
   return true;
 }
 
@@ -130,7 +130,8 @@ void TTraceMapFileChannel::UpdateFlushEvent() {
 
 void TTraceMapFileChannel::UpdateFlushEventLocked() {
   if (WaitForViewer) {
-    if (!flushEvent_) flushEvent_.reset(CreateEventA(nullptr, FALSE, FALSE, flushEventName_.c_str()));
+    if (!flushEvent_ || !*flushEvent_)
+      flushEvent_ = std::make_shared<TKernelHandle>(CreateEventA(nullptr, FALSE, FALSE, flushEventName_.c_str()));
   } else {
     flushEvent_.reset();
   }
@@ -154,13 +155,13 @@ void TTraceMapFileChannel::LaunchViewer() {
 
 bool TTraceMapFileChannel::FilterPending() {
   TSectionLock hold(lock_);
-  return view_ && LoadShared(static_cast<const uint8_t*>(view_.get()) + kTrhFilterChanged) != 0;
+  return session_ && LoadShared(static_cast<const uint8_t*>(session_->view.get()) + kTrhFilterChanged) != 0;
 }
 
 void TTraceMapFileChannel::LoadFilter(TTraceFilter& filter) {
   TSectionLock hold(lock_);
-  if (!view_) return;
-  uint8_t* header = static_cast<uint8_t*>(view_.get());
+  if (!session_) return;
+  uint8_t* header = static_cast<uint8_t*>(session_->view.get());
   TTraceFilterFields fields = TraceReadFilter(header);
   filter.Enabled = fields.enabled;
   filter.Level = fields.level;
@@ -169,42 +170,41 @@ void TTraceMapFileChannel::LoadFilter(TTraceFilter& filter) {
   StoreShared(header + kTrhFilterChanged, 0);
 }
 
-void TTraceMapFileChannel::Send(const void* record, uint32_t size) {
-  TSectionLock hold(lock_);
-  // Another thread may have closed the channel since this line's EnsureOpen.
-  if (!queueStart_ || !view_) return;
-  if (size > queueSize_) return;
+TTraceMapFileChannel::TPushResult TTraceMapFileChannel::Push(TTraceSession& session, const void* record,
+                                                             uint32_t size) {
   TKernelHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, mutexName_.c_str()));
-  if (!mutex) {
-    CloseLocked();
-    return;
-  }
+  if (!mutex) return TPushResult::Failed;
   TMutexLock queueLock;
-  if (!queueLock.Lock(mutex.get(), kMutexWaitMs)) return;  // busy: only this line is lost
-  uint8_t* header = static_cast<uint8_t*>(view_.get());
+  if (!queueLock.Lock(mutex.get(), kMutexWaitMs)) return TPushResult::Dropped;  // busy: only this line is lost
+  uint8_t* header = static_cast<uint8_t*>(session.view.get());
   TTraceQueuePos pos;
   pos.front = LoadShared(header + kTrhFront);
   pos.tail = LoadShared(header + kTrhTail);
   // A damaged queue (impossible front, tail or stored size) closes the channel: nothing is
   // written, and the next line starts over from the header.
-  TTracePush pushed = TraceQueuePush(queueStart_, queueSize_, pos, record, size);
-  if (pushed == TTracePush::TooLarge) return;
-  if (pushed == TTracePush::Damaged) {
-    queueLock.unlock();
-    CloseLocked();
-    return;
-  }
-  front_ = pos.front;
-  tail_ = pos.tail;
+  TTracePush pushed = TraceQueuePush(session.queueStart, session.queueSize, pos, record, size);
+  if (pushed == TTracePush::TooLarge) return TPushResult::Dropped;
+  if (pushed == TTracePush::Damaged) return TPushResult::Failed;
   StoreShared(header + kTrhTail, pos.tail);
   if (pos.frontMoved) StoreShared(header + kTrhFront, pos.front);
   queueLock.unlock();
-  mutex.reset();
-  if (!SetEvent(queueEvent_.get())) {
-    CloseLocked();
-    return;
+  return SetEvent(session.queueEvent.get()) ? TPushResult::Sent : TPushResult::Failed;
+}
+
+void TTraceMapFileChannel::Send(const void* record, uint32_t size) {
+  std::shared_ptr<TTraceSession> session;
+  std::shared_ptr<TKernelHandle> flush;
+  {
+    TSectionLock hold(lock_);
+    session = session_;
+    flush = flushEvent_;
   }
-  if (WaitForViewer && flushEvent_) WaitForSingleObject(flushEvent_.get(), kFlushWaitMs);
+  // Another thread may have closed the channel since this line's EnsureOpen.
+  if (!session || size > session->queueSize) return;
+  const TPushResult pushed = Push(*session, record, size);
+  if (pushed == TPushResult::Failed) CloseSession(session);
+  if (pushed != TPushResult::Sent) return;
+  if (WaitForViewer && flush && *flush) WaitForSingleObject(flush->get(), kFlushWaitMs);
 }
 
 size_t TraceUsableViewBytes(const void* view) {

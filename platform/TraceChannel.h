@@ -44,9 +44,23 @@ class TTraceChannel {
   bool ChannelEnabled = false;
 };
 
+// What one opening of the viewer's shared memory holds. A line on its way holds a reference of
+// its own, so a thread that closes the channel after a failure never unmaps the view under
+// another thread's write.
+struct TTraceSession {
+  TKernelHandle mapping;
+  TMappedView view;
+  TKernelHandle queueEvent;
+  uint32_t mapSize = 0;
+  uint32_t queueSize = 0;
+  uint8_t* queueStart = nullptr;
+};
+
 // The transport to the viewer's shared memory (see platform/TraceQueue.h for the layout). Any
-// thread may trace, so every operation holds the channel's own lock: one thread closing the
-// channel after a failure must not unmap the view under another thread's write.
+// thread may trace. The channel's own lock guards only which session and flush event are
+// current and is never held across a wait: the viewer's queue mutex orders the writers of
+// every process, so threads that wait for a slow viewer wait side by side, not one after the
+// other.
 class TTraceMapFileChannel : public TTraceChannel {
  public:
   explicit TTraceMapFileChannel(bool waitForViewer);
@@ -72,18 +86,16 @@ class TTraceMapFileChannel : public TTraceChannel {
   bool EnsureOpenLocked();
   void UpdateFlushEventLocked();
   void CloseLocked();
+  // Closes the channel unless another thread has already replaced `session`.
+  void CloseSession(const std::shared_ptr<TTraceSession>& session);
+  // Writes the record under the viewer's mutex. Failed: the session must be closed.
+  enum class TPushResult { Sent, Dropped, Failed };
+  TPushResult Push(TTraceSession& session, const void* record, uint32_t size);
 
   CRITICAL_SECTION lock_;
   std::string mapName_, queueEventName_, mutexName_, flushEventName_, startEventName_;
-  TKernelHandle mapping_;
-  TMappedView view_;
-  TKernelHandle queueEvent_;
-  TKernelHandle flushEvent_;
-  uint32_t mapSize_ = 0;
-  uint32_t queueSize_ = 0;
-  uint8_t* queueStart_ = nullptr;
-  uint32_t front_ = 0;
-  uint32_t tail_ = 0;
+  std::shared_ptr<TTraceSession> session_;
+  std::shared_ptr<TKernelHandle> flushEvent_;
 };
 
 class TTracer {

@@ -93,3 +93,26 @@ TEST(EngineRules, NameListsPutTheBuiltInNameFirstAndSortWithoutCase) {
   EXPECT_EQ(BuildNameList("English", {}, 1), (std::vector<std::string>{"English"}));
   EXPECT_EQ(BuildNameList("English", {"C:\\l\\ENGLISH.lan"}, 1), (std::vector<std::string>{"English"}));
 }
+
+// A name is joined to a folder and opened, so only plain file names pass: the rule holds for the
+// name and for the name of the file found in a folder.
+TEST(EngineRules, SkinAndLanguageNamesArePlainFileNames) {
+  const struct {
+    std::string name;
+    bool plain;
+  } cases[] = {
+      {"Deutsch", true}, {"Blue.nsf.skn", true}, {"9lives", true}, {"Sky v2", true}, {"\xD6sterreich", true},
+      {std::string(64, 'a'), true}, {std::string(65, 'a'), false}, {"", false},
+      {"..\\..\\x\\Far", false}, {"x\\Far", false}, {"x/Far", false}, {"C:Far", false}, {"a..b", false},
+      {".hidden", false}, {"-x", false}, {" x", false}, {"Far.", false}, {"Far ", false},
+      {"Far*", false}, {"F?r", false}, {"F<r", false}, {"F\"r", false}, {"F|r", false},
+      {std::string("F\0r", 3), false}, {"F\tr", false}, {"F\x7Fr", false},
+      {"CON", false}, {"nul", false}, {"Aux.lan", false}, {"PRN .skn", false}, {"COM1", false},
+      {"lpt9.nsf.skn", false}, {"COM0", true}, {"COM10", true}, {"CONSOLE", true}, {"NULL.lan", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsPlainName(c.name), c.plain) << "'" << c.name << "'";
+  // A file of a plain name whose derived name is not plain, and the other way round, are left out.
+  EXPECT_EQ(BuildNameList("Default", {"C:\\s\\NUL.nsf.skn", "C:\\s\\Far..skn", "C:\\s\\" + std::string(62, 'b') + ".skn",
+                                      "C:\\s\\Ok.skn"}, 2),
+            (std::vector<std::string>{"Default", "Ok"}));
+}

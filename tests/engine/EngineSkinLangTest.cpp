@@ -6,6 +6,7 @@
 #include "framework/CLSettings.h"
 #include "platform/cwm_WinVersion.h"
 #include "tests/engine/EngineTestHost.h"
+#include "tools/QVTools.h"
 
 namespace {
 
@@ -135,6 +136,34 @@ TEST_F(SkinLangTest, AStoredSkinIsAppliedAtStartWithoutAnEventUntilPostStart) {
   EXPECT_EQ(host->Events, (std::vector<std::string>{"title"}));  // no skin event while loading
   ASSERT_TRUE(WaitPostStart(host.get()));
   EXPECT_EQ(host->Events, (std::vector<std::string>{"title", "language", "skin", "title"}));
+}
+
+// Names that leave their folder, from a settings file or a call, load nothing, although a skin
+// and a language file are planted where they lead: the built-in ones are used and stored.
+TEST_F(SkinLangTest, NamesThatLeaveTheirFolderLoadNothingThoughAFileIsPlantedThere) {
+  const std::string planted = qmtest::ProgramDir() + "..\\x\\";  // skins\..\..\x from the program folder
+  ASSERT_TRUE(QV_ForceDirectories(planted));
+  ASSERT_TRUE(CopyFileA(BuiltSkin("Graphite.skn").c_str(), (planted + "Far.skn").c_str(), FALSE));
+  qmtest::WriteAll(planted + "Far.lan", "[Info]\r\nLanguage=Far\r\n[AppRes]\r\nMSGBOX_Plain=planted\r\n");
+  GetSettings()->WriteString("Skin", "..\\..\\x\\Far");
+  GetSettings()->WriteString("Language", "..\\..\\x\\Far");
+  {
+    auto host = CreateHost(Options());
+    TCLEngine* e = host->engine1;
+    for (const char* name : {"", "..\\..\\x\\Far", "../../x/Far", "NUL"}) {
+      if (*name) {
+        e->SetSkin(name);
+        e->SetLanguage(name);
+      }
+      EXPECT_EQ(e->SkinName(), "Default") << name;
+      EXPECT_EQ(host->skin1->SkinName(), SkinNameOf("Frost.skn")) << name;
+      EXPECT_EQ(e->LanguageName(), "English") << name;
+      EXPECT_EQ(e->GetAppRes("MSGBOX_Plain"), "Plain text") << name;
+      EXPECT_EQ(GetSettings()->ReadString("Skin"), "Default") << name;
+      EXPECT_EQ(GetSettings()->ReadString("Language"), "English") << name;
+    }
+  }
+  qmtest::RemoveTree(planted);
 }
 
 TEST_F(SkinLangTest, LanguagesFromTheFolderAndBackToTheBuiltInTexts) {

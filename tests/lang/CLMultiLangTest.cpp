@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "components/Controls.h"
 #include "lang/CLMultiLang.h"
 
 namespace {
@@ -24,13 +25,17 @@ class TLangTestFont : public TPersistent {
   std::string Name = "Verdana";
 };
 
-// A control with one property of each kind the walk tells apart.
-class TLangTestControl : public TComponent {
-  QM_CLASS(TLangTestControl, TComponent)
+// A control with one property of each kind the walk tells apart, and the kinds of property
+// that name a file, an address or a skin.
+class TLangTestControl : public TControl {
+  QM_CLASS(TLangTestControl, TControl)
  public:
-  explicit TLangTestControl(TComponent* owner) : TComponent(owner) {
+  explicit TLangTestControl(TComponent* owner) : TControl(owner) {
     Images.PropName = "Images";
   }
+  std::string URL = "http://example.com/";
+  std::string FileName = "ok.exe";
+  std::string ButtonSkinDataName = "button";
   std::string Caption = "caption";
   std::wstring Hint = L"hint";
   std::string Fixed = "fixed";  // read-only
@@ -48,6 +53,16 @@ class TLangTestControl : public TComponent {
   TStrings* GetNoLines() const { return NoLines; }
   TLangTestFont* GetFont() const { return const_cast<TLangTestFont*>(&Font); }
   TCollection* GetImages() const { return const_cast<TCollection*>(&Images); }
+};
+
+// A component without a face: its texts name programs and settings, never shown.
+class TLangTestEngine : public TComponent {
+  QM_CLASS(TLangTestEngine, TComponent)
+ public:
+  explicit TLangTestEngine(TComponent* owner) : TComponent(owner) {}
+  std::string Caption = "engine";
+  TStringList SettingOverwrite;
+  TStringList* GetSettingOverwrite() const { return const_cast<TStringList*>(&SettingOverwrite); }
 };
 
 class TfrmLangTest : public TComponent {
@@ -77,6 +92,13 @@ QM_REGISTER_CLASS(TLangTestControl, b) {
   b.SubObject<TStrings>("NoLines", "TStrings", &C::GetNoLines);
   b.SubObject<TLangTestFont>("Font", "TLangTestFont", &C::GetFont);
   b.SubObject<TCollection>("Images", "TLangTestCollection", &C::GetImages);
+  b.Str("URL", &C::URL);
+  b.Str("FileName", &C::FileName);
+  b.Str("ButtonSkinDataName", &C::ButtonSkinDataName);
+}
+QM_REGISTER_CLASS(TLangTestEngine, b) {
+  b.Str("Caption", &TLangTestEngine::Caption);
+  b.SubObject<TStrings>("SettingOverwrite", "TStrings", &TLangTestEngine::GetSettingOverwrite);
 }
 QM_REGISTER_CLASS(TfrmLangTest, b) { b.Str("Caption", &TfrmLangTest::Caption); }
 
@@ -89,6 +111,7 @@ struct TWindow {
   TCLMultiLang* translator;
   TLangTestControl* one;
   TLangTestControl* unnamed;
+  TLangTestEngine* engine;
 
   explicit TWindow(const std::vector<std::string>& texts, bool translatorFirst = true) {
     form->SetName("frmLangTest");
@@ -100,6 +123,8 @@ struct TWindow {
     one = new TLangTestControl(form.get());
     one->SetName("ctlOne");
     unnamed = new TLangTestControl(form.get());
+    engine = new TLangTestEngine(form.get());
+    engine->SetName("engine1");
     TStringList lines(texts);
     data->SetDefaultData(&lines);
     data->AutoApply = false;
@@ -114,13 +139,28 @@ std::string Item(const TLangTestControl* c, int i) {
 
 }  // namespace
 
-TEST(Translator, WritesFoundTextsIntoTextListAndCollectionPropertiesOnly) {
+// The table is the whole of what a language file may change; widening it is a decision about
+// what hostile files can reach, so it is held here.
+TEST(Translator, TheTableOfTranslatedPropertiesIsCaptionHintLinesAndItems) {
+  std::vector<std::pair<std::string, TTranslatedAs>> got;
+  for (const TTranslatableProperty& p : TranslatableProperties()) got.emplace_back(p.Name, p.As);
+  const std::vector<std::pair<std::string, TTranslatedAs>> expected = {
+      {"Caption", TTranslatedAs::Text}, {"Hint", TTranslatedAs::Text},
+      {"Lines", TTranslatedAs::Lines}, {"Items", TTranslatedAs::Lines}};
+  EXPECT_EQ(got, expected);
+  EXPECT_NE(FindTranslatableProperty("caption"), nullptr);
+  for (const char* never : {"URL", "FileName", "SettingOverwrite", "SettingDefault", "SkinDataName", "Name", "Text"})
+    EXPECT_EQ(FindTranslatableProperty(never), nullptr) << never;
+}
+
+TEST(Translator, WritesOnlyTheTextPropertiesOfTheWindowAndItsControls) {
   TWindow w({"[TFRMLANGTEST]", "frmLangTest.Caption=Fenster", "ctlOne.Caption=Eins", "ctlOne.Hint=Wide",
              "Caption=for the unnamed", "ctlOne.Name=renamed", "ctlOne.Fixed=no setter",
              "ctlOne.Touchy=refused", "ctlOne.Lines=a<BR>b<BR>c", "ctlOne.Items=not a TStrings",
              "ctlOne.NoLines=nowhere", "ctlOne.Font=x", "ctlOne.Font.Name=Arial",
-             "ctlOne.Images[1].Name=Zweites", "ctlOne.Images[2].ShortText=kurz", "ctlOne.Images[0].WideText=breit",
-             "ctlOne.Images[0].Width=99", "ctlOne.Images[3].Name=beyond", "ctlOne.Images[01].Name=padded"});
+             "ctlOne.URL=\\\\host\\share\\x.exe", "ctlOne.FileName=evil.exe", "ctlOne.ButtonSkinDataName=x",
+             "ctlOne.Images[1].Name=Zweites", "ctlOne.Images[0].WideText=breit",
+             "engine1.Caption=Motor", "engine1.SettingOverwrite=FireFoxPath=evil.exe"});
   w.one->Items.SetText("item");
   w.translator->Apply();
   EXPECT_EQ(w.form->Caption, "Fenster");  // the window under its own name
@@ -132,14 +172,44 @@ TEST(Translator, WritesFoundTextsIntoTextListAndCollectionPropertiesOnly) {
   EXPECT_EQ(w.one->Lines.Text(), "a\r\nb\r\nc\r\n");
   EXPECT_EQ(w.one->Items.Text(), "item\r\n");
   EXPECT_EQ(w.one->Font.Name, "Verdana");  // nested objects are not entered
-  EXPECT_EQ(Item(w.one, 0), "");
-  EXPECT_EQ(Item(w.one, 1), "Zweites");  // an item's name is translated
-  EXPECT_EQ(static_cast<TLangTestItem*>(w.one->Images.Items(2))->ShortText, "kurz");
-  EXPECT_EQ(static_cast<TLangTestItem*>(w.one->Images.Items(0))->WideText, L"breit");
-  EXPECT_EQ(static_cast<TLangTestItem*>(w.one->Images.Items(0))->Width, 0);
-  EXPECT_EQ(w.one->Images.Count(), 3);
+  EXPECT_EQ(w.one->URL, "http://example.com/");
+  EXPECT_EQ(w.one->FileName, "ok.exe");
+  EXPECT_EQ(w.one->ButtonSkinDataName, "button");
+  EXPECT_EQ(Item(w.one, 1), "");  // collections are not entered either
+  EXPECT_EQ(static_cast<TLangTestItem*>(w.one->Images.Items(0))->WideText, L"");
+  // A component without a face keeps even its "Caption" and its lists.
+  EXPECT_EQ(w.engine->Caption, "engine");
+  EXPECT_EQ(w.engine->SettingOverwrite.Count(), 0);
   // A component without a name is never translated.
   EXPECT_EQ(w.unnamed->Caption, "caption");
+}
+
+// The window's ExcludeProps takes away from the table in its three shapes; lines of other
+// shapes deny nothing, and emptying the list gives back no more than the table.
+TEST(Translator, ExcludePropsDeniesByClassTypeAndPropertyName) {
+  const struct {
+    std::vector<std::string> excludes;
+    std::string caption, lines;
+    std::wstring hint;
+  } cases[] = {
+      {{}, "Eins", "L\r\n", L"H"},
+      {{"tlangtestcontrol:"}, "caption", "", L"hint"},
+      {{"TControl:"}, "caption", "", L"hint"},  // a base class covers the classes derived from it
+      {{":TStrings"}, "Eins", "", L"H"},
+      {{".Hint", " .Caption "}, "caption", "L\r\n", L"hint"},
+      {{"TLangTestControl", "Hint", "TLangTestControl.Hint", ":", ".", "A:B"}, "Eins", "L\r\n", L"H"},
+  };
+  for (const auto& c : cases) {
+    TWindow w({"[TfrmLangTest]", "ctlOne.Caption=Eins", "ctlOne.Hint=H", "ctlOne.Lines=L", "ctlOne.URL=x"});
+    TStringList excludes(c.excludes);
+    w.data->SetExcludeProps(&excludes);
+    w.translator->Apply();
+    const std::string label = c.excludes.empty() ? "(none)" : c.excludes[0];
+    EXPECT_EQ(w.one->Caption, c.caption) << label;
+    EXPECT_EQ(w.one->Lines.Text(), c.lines) << label;
+    EXPECT_EQ(w.one->Hint, c.hint) << label;
+    EXPECT_EQ(w.one->URL, "http://example.com/") << label;
+  }
 }
 
 TEST(Translator, StringListValuesSplitAtLineBreaksWithoutAFinalEmptyLine) {

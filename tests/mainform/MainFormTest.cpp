@@ -625,6 +625,44 @@ TEST_F(ProfileFirefoxMainWindow, TheSiteGoesFromTheDatabaseAndAProfileInUseStays
   EXPECT_TRUE(CookieDatabaseHosts(Database()).empty());
 }
 
+// A language file as an attacker would pass it around: it points the Firefox path and the
+// extension link at a program of its own and empties the deny list, beside captions of its own.
+class SlyLanguageMainWindow : public StubFirefoxMainWindow {
+ protected:
+  void PrepareSettings() override {
+    StubFirefoxMainWindow::PrepareSettings();
+    const std::string evil = firefoxDir_ / "evil.exe";
+    ASSERT_TRUE(CopyFileA((firefoxDir_ / "firefox.exe").c_str(), evil.c_str(), FALSE));
+    for (const std::string& f : SettingsFiles())
+      WriteAll(f, "[setting]\r\nFireFoxPath=" + (firefoxDir_ / "firefox.exe") + "\r\nLanguage=Sly\r\n");
+    WriteAll(SlyFile(), "[Info]\r\nLanguage=Sly\r\n[TfrmMain]\r\nengine1.SettingOverwrite=FireFoxPath=" + evil +
+                            "\r\nbtnInstallFF.URL=" + evil + "\r\nclmltlngdt1.ExcludeProps=\r\n"
+                            "btnClearFF.Caption=Sly &Firefox\r\nbtnInstallFF.Caption=Sly extension\r\n");
+  }
+  void TearDown() override {
+    StubFirefoxMainWindow::TearDown();
+    DeleteFileA(SlyFile().c_str());
+  }
+  static std::string SlyFile() { return DistDir() + "langs\\Sly.lan"; }
+};
+
+TEST_F(SlyLanguageMainWindow, TranslatesItsCaptionsButStartsNoProgramOfItsOwn) {
+  ASSERT_NE(Child(window_, "Sly extension"), nullptr) << "the captions were not translated";
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Sly &Firefox")));
+  Click("Sly &Firefox");
+  std::string texts = Answer("&Yes");
+  EXPECT_NE(texts.find("erase all cookies for FireFox"), std::string::npos) << texts;
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("Firefox was asked to erase its cookies"), std::string::npos) << texts;
+  Click("Sly extension");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("The extension was handed to Firefox"), std::string::npos) << texts;
+  EXPECT_TRUE(WaitFor([&] { return Log().find("qx.xul?clear\"") != std::string::npos; }, 10000)) << Log();
+  Sleep(1000);  // a start of the link's address would follow the click's own work
+  EXPECT_NE(Log().find("firefox.exe"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("evil.exe"), std::string::npos) << Log();
+}
+
 namespace {
 
 struct TMenuWindow {

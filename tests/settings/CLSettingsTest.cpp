@@ -437,17 +437,32 @@ TEST_F(SettingsTest, InstallAgeDaysTakesTheOldestFolder) {
   EXPECT_EQ(s.InstallAgeDays(), 10);
 }
 
-TEST_F(SettingsTest, MissingShellFoldersGiveRootRelativePaths) {
-  TSettingsSources src = world.Sources();
-  src.UserBase.clear();
-  src.CommonBase.clear();
-  src.CommonWritable = nullptr;
+// A shell folder that cannot be found (empty, a bare drive root, a relative path) never puts the
+// settings into a folder at a drive's root: without an all-users folder they go to the user's
+// own, and without that too they stay beside the executable.
+TEST_F(SettingsTest, MissingShellFoldersNeverPutSettingsAtTheRoot) {
+  const std::string beside = world.app + "qm-settings-test-root\\";
+  const struct {
+    std::string user, common, dataPath;
+  } cases[] = {
+      {world.user, "", world.user + "\\qm-settings-test-root\\"},
+      {world.user, "C:\\", world.user + "\\qm-settings-test-root\\"},
+      {world.user, "common", world.user + "\\qm-settings-test-root\\"},
+      {"", "", beside},
+      {"\\", world.common, world.common + "\\qm-settings-test-root\\"},
+  };
   WriteAll(world.app + "const.dat", "[setting]\r\nApp.ConfigPath=qm-settings-test-root\r\n");
-  TCLSettings s(src);
-  EXPECT_EQ(s.UserPath(), "\\qm-settings-test-root\\");
-  EXPECT_EQ(s.CommonPath(), "\\qm-settings-test-root\\");
-  EXPECT_EQ(s.ConfigFolder(), "qm-settings-test-root");
-  qmtest::RemoveTree("\\qm-settings-test-root");
+  for (const auto& c : cases) {
+    TSettingsSources src = world.Sources();
+    src.UserBase = c.user;
+    src.CommonBase = c.common;
+    TCLSettings s(src);
+    EXPECT_EQ(s.DataPath(), QV_GetLongPath(c.dataPath)) << "user '" << c.user << "' common '" << c.common << "'";
+    EXPECT_TRUE(qmtest::Exists(c.dataPath + "setting.dat"));
+    EXPECT_FALSE(qmtest::Exists("\\qm-settings-test-root")) << "a folder at the drive's root";
+    EXPECT_FALSE(qmtest::Exists("C:\\qm-settings-test-root"));
+    qmtest::RemoveTree(c.dataPath);
+  }
 }
 
 // --- Several processes -------------------------------------------------------------------------

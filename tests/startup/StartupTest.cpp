@@ -357,6 +357,22 @@ TEST(Startup, SecondStartWithoutAnAnsweringWindowGivesUpAfterAboutFiveSeconds) {
   EXPECT_TRUE(app.Commands().empty());
 }
 
+// The previous copy is closing: its window is gone, its process still holds the mutex. A start
+// made then waits for the mutex to be freed and runs, rather than ending without a word.
+TEST(Startup, StartWhileThePreviousCopyClosesRunsOnceTheMutexIsFreed) {
+  TAppDir app;
+  HANDLE held = CreateMutexA(nullptr, FALSE, app.MutexName().c_str());
+  ASSERT_NE(held, nullptr);
+  HANDLE p = app.Start("example.com");
+  ASSERT_NE(p, nullptr);
+  Sleep(1500);
+  EXPECT_TRUE(app.EventsOf("exit").empty()) << "gave up while the mutex was held";
+  CloseHandle(held);
+  EXPECT_TRUE(app.WaitEvent("window", GetProcessId(p)));
+  EXPECT_TRUE(WaitFor([&] { return app.Commands(GetProcessId(p)).size() == 1; }, 20000));
+  EXPECT_EQ(app.Commands(GetProcessId(p)), std::vector<std::string>{"11:example.com"});
+}
+
 TEST(Startup, TwentyStartsAtOnceGiveOneWindowAndEveryText) {
   TAppDir app;
   std::vector<HANDLE> starts;

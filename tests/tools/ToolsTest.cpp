@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <vector>
+
 #include "framework/CLSettings.h"
+#include "platform/cwm_WinVersion.h"
 #include "platform/Handles.h"
 #include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
@@ -122,6 +126,57 @@ TEST(QVGetShellFolder, FallsBackToTheMachineWhenTheUserHasNone) {
   TScratchValue user(HKEY_CURRENT_USER, kShellFolders, name, "C:\\user");
   EXPECT_EQ(QV_GetShellFolder(name), "C:\\user");
   EXPECT_EQ(QV_GetCommonShellFolder(name), "C:\\machine");
+}
+
+namespace {
+
+// What the reads of a child asked for, by the group that made them.
+int g_opens = 0;
+bool g_excess = false;
+void WatchOpen(REGSAM access) {
+  ++g_opens;
+  if (access & ~static_cast<REGSAM>(KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY)) g_excess = true;
+}
+
+}  // namespace
+
+// Runs each kind of registry read the program makes and exits 0 when each opened at least one
+// key (so it went through the one open function) and none asked for more than reading; else
+// 10 + the group for a group that opened nothing, 20 + the group for one that asked for more.
+QM_CHILD(registry_reads) {
+  const std::vector<std::function<void()>> groups = {
+      [] { QV_ReadRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", ""); },
+      [] { QV_ReadRegString(HKEY_CURRENT_USER, "Software\\QmAbsent", "x", "", KEY_WOW64_64KEY); },
+      [] {
+        QV_GetShellFolder("AppData");
+        QV_GetCommonShellFolder("Common AppData");
+      },
+      [] {
+        TWindowsTypeEx info;
+        GetWindowsTypeEx(info);
+      },
+      [] { TTraceMapFileChannel::ViewerCommand(); },
+  };
+  QV_SetRegOpenObserver(&WatchOpen);
+  for (size_t i = 0; i < groups.size(); ++i) {
+    g_opens = 0;
+    g_excess = false;
+    groups[i]();
+    if (g_opens == 0) return 10 + static_cast<int>(i);
+    if (g_excess) return 20 + static_cast<int>(i);
+  }
+  return 0;
+}
+
+// Wine grants any access a key is opened with, so a read asking for full access would pass here
+// and fail for a standard user on Vista and later. The access asked for is watched instead, at
+// the function every read goes through, in a child that Wine reports as Windows NT 4, where the
+// version detection reads the registry too.
+TEST(QVRegistryReads, NoReadAsksForMoreThanReading) {
+  TScratchKey appDefaults(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\tools_test.exe");
+  ASSERT_TRUE(appDefaults.Ok());
+  appDefaults.Set("Version", REG_SZ, "nt40", 5);
+  EXPECT_EQ(qmtest::RunChild("registry_reads", {}, 60000), 0);
 }
 
 TEST(QVGetLongPath, LongFormOrThePathUnchanged) {

@@ -12,6 +12,7 @@
 #include "TestViewer.h"
 #include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
+#include "tools/QVTools.h"
 
 namespace {
 
@@ -365,3 +366,35 @@ TEST(TraceChannel, FourThreadsIntoADrainingViewerLoseNothing) { FourThreads(1000
 // With the acknowledgement each line waits for the viewer's flush event: a lost or doubled
 // acknowledgement between threads would show as 100 ms stalls.
 TEST(TraceChannel, FourThreadsWaitingForTheViewerKeepPace) { FourThreads(250, "ack", 20000); }
+
+// Threads that wait for a stalled viewer wait side by side: with the queue mutex held, each line
+// gives up after the mutex wait, and with no acknowledgement each line waits out the flush wait.
+// Were the channel's own lock held across either wait, k threads would take k times as long.
+TEST(TraceChannel, ThreadsWaitingForAStalledViewerWaitSideBySide) {
+  TTestViewer viewer;
+  ASSERT_TRUE(viewer.Ok());
+  auto tracer = MakeTracer(true);
+  auto traceOnThreads = [&tracer](int lines) {
+    const DWORD start = GetTickCount();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&tracer, t, lines] {
+        for (int i = 0; i < lines; ++i) tracer->Trace("w" + std::to_string(t) + " " + std::to_string(i));
+      });
+    for (std::thread& th : threads) th.join();
+    return GetTickCount() - start;
+  };
+  {
+    TKernelHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, QV_GlobalObjectName("TraceViewerQueueMutex").c_str()));
+    ASSERT_TRUE(mutex);
+    TMutexLock held(mutex.get(), 0);
+    ASSERT_TRUE(held.locked());
+    const DWORD ms = traceOnThreads(1);
+    EXPECT_GE(ms, TTraceMapFileChannel::kMutexWaitMs - 50);
+    EXPECT_LT(ms, 2500u) << "four threads took turns at the mutex wait";
+  }
+  EXPECT_TRUE(OwnRecords(viewer).empty()) << "a line that met a busy queue is dropped";
+  const DWORD ms = traceOnThreads(10);  // nobody acknowledges: 10 flush waits on each thread
+  EXPECT_LT(ms, 2500u) << "four threads took turns at the acknowledgement wait";
+  EXPECT_EQ(OwnRecords(viewer).size(), 40u);
+}

@@ -162,6 +162,41 @@ TEST(UpdateAnswer, PushesCannotReachProgramPathsIdentityDebugOrLocalAddresses) {
   EXPECT_EQ(o.Show, kShowNewVersion);
 }
 
+// The skin and language names pick files that are loaded at every start, and a request address
+// must be one the downloader can fetch: "http://\\host\share\x.exe" begins like a web address.
+TEST(UpdateAnswer, PushesCannotChooseSkinOrLanguageNorAnAddressTheDownloaderCannotFetch) {
+  const struct {
+    const char* key;
+    const char* value;
+    TPushVerdict verdict;
+  } cases[] = {
+      {"Skin", "..\\..\\x\\Far", kPushProtectedKey},
+      {"LANGUAGE", "Deutsch", kPushProtectedKey},
+      {"SkinX", "1", kPushAllowed},
+      {"URL.Help", "http://example.com", kPushAllowed},
+      {"URL.Help", "https://example.com:8443/a/b?c=d%20e", kPushAllowed},
+      {"URL.Help", "http://127.0.0.1:80/", kPushAllowed},
+      {"URL.Help", "http://\\\\host\\share\\x.exe", kPushNotWebURL},
+      {"URL.Help", "http://host/..\\x.exe", kPushNotWebURL},
+      {"URL.Help", "http://", kPushNotWebURL},
+      {"URL.Help", "http:///path", kPushNotWebURL},
+      {"URL.Help", "http://user@host/", kPushNotWebURL},
+      {"URL.Help", "http://host:0/", kPushNotWebURL},
+      {"URL.Help", "http://host:65536/", kPushNotWebURL},
+      {"URL.Help", "http://host:/", kPushNotWebURL},
+      {"URL.Help", "http://host/a b", kPushNotWebURL},
+      {"URL.Help", "http://host/a\tb", kPushNotWebURL},
+      {"URL.Help", "ftp://host/", kPushNotWebURL},
+      {"URL.Help", "file://C:/x.exe", kPushNotWebURL},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(CheckModifyPush(c.key, c.value), c.verdict) << c.key << "=" << c.value;
+  const TAnswerOutcome o = ProcessAnswer(
+      "__MODIFY__.Language=..\\..\\x\\Far\n__MODIFY__.Skin=..\\..\\x\\Far\nResult=1\n", Manual());
+  EXPECT_TRUE(o.Settings.empty());
+  EXPECT_EQ(o.Refused.size(), 2u);
+}
+
 TEST(UpdateAnswer, BannerAddressesAreWebOrProgramFolderPlaces) {
   for (const char* ok : {"http://b/x.htm", "HTTPS://b/", "%exepath%\\banner\\top.htm", "%ExePath%/b.htm",
                          "%exepath%\\a..b.htm", ""}) {

@@ -304,6 +304,33 @@ TEST_F(UpdateForm, PushedSettingsAreStoredExceptProtectedOnes) {
   delete f;
 }
 
+// An answer that names a skin and a language outside their folders, where a skin and a language
+// file are planted: nothing is stored, and the choice the next start makes loads neither.
+TEST_F(UpdateForm, AnAnswerCannotChooseTheSkinOrTheLanguage) {
+  auto plant = [](const char* folderKey, const char* ext) {
+    const std::string path = QV_GetAppPath() + GetSettings()->ReadString(folderKey) + "\\..\\..\\x\\Far" + ext;
+    char full[MAX_PATH] = {};
+    GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    const std::string file = full;
+    QV_ForceDirectories(file.substr(0, file.rfind('\\')));
+    qmtest::WriteAll(file, "[Info]\r\nLanguage=Far\r\n");
+    return file;
+  };
+  const std::string lan = plant("Path.Languages", ".lan"), skn = plant("Path.Skins", ".skn");
+  const std::string skinBefore = Setting("Skin"), languageBefore = Setting("Language");
+  SetAnswer("magicword=Word\r\n__MODIFY__.Language=..\\..\\x\\Far\r\n__MODIFY__.Skin=..\\..\\x\\Far\r\n"
+            "__MODIFY__.URL.Help=http://\\\\host\\share\\x.exe\r\nResult=0\r\n");
+  delete Manual();
+  EXPECT_EQ(Setting("Skin"), skinBefore);
+  EXPECT_EQ(Setting("Language"), languageBefore);
+  EXPECT_EQ(Setting("URL.Help"), "");
+  EXPECT_EQ(qmtest::ReadAll(GetSettings()->SettingsFileName()).find("Far"), std::string::npos);
+  GetEngine()->SetLanguage(Setting("Language"));
+  EXPECT_NE(GetEngine()->LanguageData()->CurrentLanguage(), "Far");
+  DeleteFileA(lan.c_str());
+  DeleteFileA(skn.c_str());
+}
+
 TEST_F(UpdateForm, AFloodOfPushedLinesStoresOnlyTheBoundAndIsTraced) {
   ForgetSettings([](const std::string& name) { return urltext::StartsWithNoCase(name, "Banner.Flood"); });
   const size_t before = qmtest::ReadAll(GetSettings()->SettingsFileName()).size();
