@@ -292,7 +292,7 @@ TClearResult ClearIECookies() {
 }
 
 TClearResult ClearIECookiesOfSite(const std::string& site) {
-  if (site.empty() || siterule::SiteOfText(site) != site) return Outcome(TClearStatus::Refused);
+  if (!siterule::IsSite(site)) return Outcome(TClearStatus::Refused);
   try {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
@@ -356,7 +356,7 @@ bool CanUseFirefoxExtension() {
 TClearResult ClearFirefoxCookies() { return ClearFirefoxStores(std::string(), FirefoxClearParameters()); }
 
 TClearResult ClearFirefoxCookiesOfSite(const std::string& site) {
-  if (site.empty() || siterule::SiteOfText(site) != site) return Outcome(TClearStatus::Refused);
+  if (!siterule::IsSite(site)) return Outcome(TClearStatus::Refused);
   return ClearFirefoxStores(site, FirefoxDomainParameters(site));
 }
 

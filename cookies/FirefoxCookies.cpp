@@ -48,15 +48,11 @@ TClearResult ClearCookiesTxt(const std::string& path, const std::string& site) {
 
 }  // namespace
 
-// The shell's folder list in the registry first, as the settings store finds its folders: the
-// main window asks at its start whether Firefox is there, and the shell library is loaded only
-// once an action needs it.
+// The main window asks at its start whether Firefox is there: the folder comes from the
+// registry, and the shell library is loaded only once an action needs it.
 std::string FirefoxDataFolder() {
-  std::string folder = QV_GetShellFolder("AppData");
-  if (folder.empty()) folder = QV_GetSpecialFolder(CSIDL_APPDATA);
-  if (folder.empty()) return std::string();
-  if (folder.back() != '\\') folder += '\\';
-  return folder + "Mozilla\\Firefox";
+  const std::string folder = QV_GetUserFolder("AppData", CSIDL_APPDATA);
+  return folder.empty() ? folder : folder + "\\Mozilla\\Firefox";
 }
 
 std::vector<std::string> FindFirefoxProfiles() {

@@ -111,6 +111,8 @@ std::string SiteOfText(const std::string& text) {
   return SiteOfHost(host);
 }
 
+bool IsSite(const std::string& site) { return !site.empty() && SiteOfHost(site) == site; }
+
 bool HostBelongsToSite(const std::string& host, const std::string& site) {
   if (site.empty()) return false;
   const size_t from = (!host.empty() && host[0] == '.') ? 1 : 0;

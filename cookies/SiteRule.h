@@ -14,6 +14,10 @@ namespace siterule {
 // wildcards, control characters, a lone word) names no site.
 std::string SiteOfText(const std::string& text);
 
+// Whether the text is a site as SiteOfText gives one: a lower-case IPv4 address or host name
+// that is no public suffix, with nothing to trim or reduce. The operations take only such sites.
+bool IsSite(const std::string& site);
+
 // Whether a cookie's host belongs to the site: with a leading "." dropped, it equals the site or
 // ends with "." + site, compared without regard to ASCII case. An IPv4 site matches only itself.
 // An empty site matches nothing.

@@ -1,26 +1,45 @@
 #include "cookies/uMainForm.h"
 
+#include "cookies/ChromiumCookies.h"
 #include "cookies/SiteRule.h"
 #include "toolkit/SkinMessage.h"
 #include "tools/QVTools.h"
 
 namespace {
 
-// Both confirmations share one show-again number: ticking the box on either silences both.
+// The confirmations share one show-again number: ticking the box on one silences them all.
 constexpr int kConfirmShowAgainID = 90;
 
-const char* const kPictureFiles[] = {"res\\title.png", "res\\ie.png", "res\\ff.png"};
+const char* const kPictureFiles[] = {"res\\title.png", "res\\ie.png", "res\\ff.png", "res\\chrome.png"};
+constexpr int kPictures = 4;
 
 }  // namespace
 
-std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox) {
-  if (ie.Status == TClearStatus::Refused || firefox.Status == TClearStatus::Refused) return "MSGBOX_EnterDomain";
+std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox, const TClearResult& chromium) {
+  for (const TClearResult* r : {&ie, &firefox, &chromium})
+    if (r->Status == TClearStatus::Refused) return "MSGBOX_EnterDomain";
   if (ie.Status == TClearStatus::Failed) return "MSGBOX_IECookieClearFailed";
   if (firefox.Status == TClearStatus::Failed) return "MSGBOX_FFCookieClearFailed";
+  if (chromium.Status == TClearStatus::Failed) return "MSGBOX_ChromeCookieClearFailed";
   if (firefox.Status == TClearStatus::Busy) return "MSGBOX_FFInUse";
+  if (chromium.Status == TClearStatus::Busy) return "MSGBOX_ChromeInUse";
   if (firefox.Status == TClearStatus::HandedToExtension) return "MSGBOX_DomainHandedToFirefox";
-  if (ie.Status == TClearStatus::Done || firefox.Status == TClearStatus::Done) return "MSGBOX_DomainCleared";
+  for (const TClearResult* r : {&ie, &firefox, &chromium})
+    if (r->Status == TClearStatus::Done) return "MSGBOX_DomainCleared";
   return "MSGBOX_DomainNoCookies";
+}
+
+// The row is on only where a Chromium browser was found, so a store that is gone since shows as
+// cleared: there is nothing left of it.
+std::string ChromiumMessageOf(const TClearResult& chromium) {
+  switch (chromium.Status) {
+    case TClearStatus::Busy:
+      return "MSGBOX_ChromeInUse";
+    case TClearStatus::Failed:
+      return "MSGBOX_ChromeCookieClearFailed";
+    default:
+      return "MSGBOX_ChromeCookieCleared";
+  }
 }
 
 std::string FirefoxMessageOf(const TClearResult& firefox) {
@@ -59,6 +78,8 @@ QM_REGISTER_CLASS(TfrmMain, b) {
   b.Field("imgFF", &TfrmMain::imgFF);
   b.Field("btnClearFF", &TfrmMain::btnClearFF);
   b.Field("btnInstallFF", &TfrmMain::btnInstallFF);
+  b.Field("imgChrome", &TfrmMain::imgChrome);
+  b.Field("btnClearChrome", &TfrmMain::btnClearChrome);
   b.Field("pnlWeb", &TfrmMain::pnlWeb);
   b.Field("lblWebAddr", &TfrmMain::lblWebAddr);
   b.Field("btnDelete", &TfrmMain::btnDelete);
@@ -81,6 +102,7 @@ QM_REGISTER_CLASS(TfrmMain, b) {
   b.Method("FormCloseQuery", &TfrmMain::FormCloseQuery);
   b.Method("btnClearIEClick", &TfrmMain::btnClearIEClick);
   b.Method("btnClearFFClick", &TfrmMain::btnClearFFClick);
+  b.Method("btnClearChromeClick", &TfrmMain::btnClearChromeClick);
   b.Method("btnDeleteClick", &TfrmMain::btnDeleteClick);
   b.Method("btnInstallFFClick", &TfrmMain::btnInstallFFClick);
   b.Method("mniUpdateClick", &TfrmMain::mniUpdateClick);
@@ -94,12 +116,13 @@ void TfrmMain::FormCreate(TObject*) {
   // the Firefox versions that can still install it.
   btnClearFF->SetEnabled(IsFirefoxAvailable());
   btnInstallFF->SetEnabled(CanUseFirefoxExtension());
+  btnClearChrome->SetEnabled(IsChromiumAvailable());
   // A picture that cannot be loaded raises; the form shows the error and opens all the same,
   // with the later pictures left empty.
   const std::string folder = QV_GetAppPath();
-  for (int i = 0; i < 3; ++i) pngStore->Item(i)->LoadFromFile(folder + kPictureFiles[i]);
-  TskPngImageView* const views[] = {imgTitle, imgIE, imgFF};
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < kPictures; ++i) pngStore->Item(i)->LoadFromFile(folder + kPictureFiles[i]);
+  TskPngImageView* const views[kPictures] = {imgTitle, imgIE, imgFF, imgChrome};
+  for (int i = 0; i < kPictures; ++i) {
     views[i]->SetPngImages(pngStore);
     views[i]->SetImageIndex(i);
   }
@@ -129,6 +152,11 @@ void TfrmMain::btnClearFFClick(TObject*) {
   Message(FirefoxMessageOf(ClearFirefoxCookies()), MsgButton(mbOK));
 }
 
+void TfrmMain::btnClearChromeClick(TObject*) {
+  if (!Confirmed("MSGBOX_ChromeCookieCleareConfirm")) return;
+  Message(ChromiumMessageOf(ClearChromiumCookies()), MsgButton(mbOK));
+}
+
 void TfrmMain::btnDeleteClick(TObject*) {
   // The site the text names, or none: a text that names no site touches nothing.
   const std::string site = siterule::SiteOfText(edtDomain->Text());
@@ -139,7 +167,8 @@ void TfrmMain::btnDeleteClick(TObject*) {
   const TClearResult ie = ClearIECookiesOfSite(site);
   TClearResult firefox;
   if (IsFirefoxAvailable()) firefox = ClearFirefoxCookiesOfSite(site);
-  Message(SiteMessageOf(ie, firefox), MsgButton(mbOK), 0, {site});
+  const TClearResult chromium = ClearChromiumCookiesOfSite(site);
+  Message(SiteMessageOf(ie, firefox, chromium), MsgButton(mbOK), 0, {site});
 }
 
 void TfrmMain::btnInstallFFClick(TObject*) {

@@ -1,5 +1,5 @@
-// The cookie cleaner's main window: erase all Internet Explorer or Firefox cookies, erase one
-// website's cookies in both browsers, install the companion Firefox extension; its system menu
+// The cookie cleaner's main window: erase all Internet Explorer, Firefox or Chromium browser
+// cookies, erase one website's cookies in every browser found, install the companion Firefox extension; its system menu
 // opens the update check and the about window. Its stored data is "MainForm.qmf".
 #pragma once
 
@@ -19,8 +19,9 @@
 // The message key that tells what a request did: one message, for the gravest part. A site is
 // reported cleared only when every browser's part did its work, and "nothing found" only when
 // no part found anything of it.
-std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox);
+std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox, const TClearResult& chromium);
 std::string FirefoxMessageOf(const TClearResult& firefox);
+std::string ChromiumMessageOf(const TClearResult& chromium);
 std::string InstallMessageOf(TInstallResult install);
 
 class TfrmMain : public TForm {
@@ -36,6 +37,8 @@ class TfrmMain : public TForm {
   TskPngImageView* imgFF = nullptr;
   TskSkinButton* btnClearFF = nullptr;
   TskSkinLinkLabel* btnInstallFF = nullptr;
+  TskPngImageView* imgChrome = nullptr;
+  TskSkinButton* btnClearChrome = nullptr;
   TskSkinExPanel* pnlWeb = nullptr;
   TskSkinStdLabel* lblWebAddr = nullptr;
   TskSkinButton* btnDelete = nullptr;
@@ -59,6 +62,7 @@ class TfrmMain : public TForm {
   void FormCloseQuery(TObject* sender, bool& canClose);
   void btnClearIEClick(TObject* sender);
   void btnClearFFClick(TObject* sender);
+  void btnClearChromeClick(TObject* sender);
   void btnDeleteClick(TObject* sender);
   void btnInstallFFClick(TObject* sender);
   void mniUpdateClick(TObject* sender);

@@ -1,4 +1,5 @@
-// Cookie files, typed website texts, profile lists and old cookie files: everything parses
+// Cookie files, typed website texts, profile lists (Firefox's and the Chromium browsers'),
+// old cookie files: everything parses
 // without overruns, a text names either nothing or a clean host that is no public suffix, and no
 // host outside a site ever belongs to it.
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <string>
 
 #include "cookies/CookieRules.h"
+#include "cookies/LocalState.h"
 #include "cookies/PublicSuffixTable.h"
 #include "cookies/SiteRule.h"
 
@@ -29,7 +31,7 @@ void CheckSite(const std::string& text) {
   if (site.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789.-") != std::string::npos) std::abort();
   if (site.find('.') == std::string::npos || site.front() == '.' || site.back() == '.') std::abort();
   if (!siterule::IsIPv4(site) && publicsuffix::IsPublicSuffix(site)) std::abort();
-  if (siterule::SiteOfText(site) != site) std::abort();  // a site names itself
+  if (!siterule::IsSite(site)) std::abort();  // what the operations accept
 }
 
 // The input split in two: a host and a typed text. A host that belongs to the site must be the
@@ -54,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   long long removed = 0;
   const std::string kept = NetscapeCookiesWithout(text, [](const std::string&) { return true; }, &removed);
   if (kept.size() > text.size()) std::abort();
+  std::vector<std::string> names;
+  if (localstate::ProfileFolderNames(text, &names) && names.size() > localstate::kMaxProfiles) std::abort();
   int major = 0, minor = 0;
   ParseMajorMinor(text, &major, &minor);
   CheckSite(text);

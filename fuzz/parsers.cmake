@@ -8,5 +8,5 @@ include("${QM_ROOT}/cmake/PublicSuffix.cmake")
 qm_public_suffix_table(qm_public_suffix_source)
 qm_add_fuzzer(cookie_fuzz cookie_fuzz.cpp "${QM_ROOT}/cookies/CookieRules.cpp" "${QM_ROOT}/cookies/SiteRule.cpp"
               "${QM_ROOT}/cookies/PublicSuffix.cpp" "${qm_public_suffix_source}"
-              "${QM_ROOT}/framework/IniText.cpp")
+              "${QM_ROOT}/framework/IniText.cpp" "${QM_ROOT}/cookies/LocalState.cpp")
 qm_add_fuzzer(trace_fuzz trace_fuzz.cpp "${QM_ROOT}/platform/TraceQueue.cpp")

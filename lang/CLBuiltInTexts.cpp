@@ -10,6 +10,13 @@ using TLines = std::vector<std::string>;
 const TLines& AppRes() {
   static const TLines lines = {
       "[AppRes]",
+      "MSGBOX_ChromeCookieCleareConfirm=Are you sure you want to erase all cookies for Chrome, "
+      "Edge and the other Chromium browsers? This action can not be undone.",
+      "MSGBOX_ChromeCookieCleared=All Chrome and Edge cookies cleared",
+      "MSGBOX_ChromeCookieClearFailed=Some Chrome or Edge cookies could not be erased. Close the "
+      "browser and try again.",
+      "MSGBOX_ChromeInUse=Chrome or Edge is open, so its cookies were left as they are. Close the "
+      "browser first, then try again.",
       "MSGBOX_CLEARALLCLEARED=All have been cleared",
       "MSGBOX_Cleared=Cleared successfully",
       "MSGBOX_CloseFFAndClear=Please close Firefox first and then click Clear",
@@ -69,6 +76,7 @@ const TLines& LibRes() {
 const TLines& MainWindow() {
   static const TLines lines = {
       "[TfrmMain]",
+      "btnClearChrome.Caption=Clear &Chrome and Edge Cookies",
       "btnClearFF.Caption=Clear &Firefox Cookies",
       "btnClearIE.Caption=Clear &Internet Explorer Cookies",
       "btnDelete.Caption=&Delete Cookies",
@@ -81,6 +89,7 @@ const TLines& MainWindow() {
       "pngStore.PngImages[0].Name=PngImage0",
       "pngStore.PngImages[1].Name=PngImage1",
       "pngStore.PngImages[2].Name=PngImage2",
+      "pngStore.PngImages[3].Name=PngImage3",
       "pnlAll.Caption=Clear All Cookies",
       "pnlWeb.Caption=Delete Website Cookies",
       "mniUpdate.Caption=&Update...",

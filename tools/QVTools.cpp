@@ -146,6 +146,13 @@ std::string QV_GetSpecialFolder(int csidl) {
   return folder;
 }
 
+std::string QV_GetUserFolder(const std::string& shellFoldersValue, int csidl) {
+  std::string folder = QV_ReadRegString(HKEY_CURRENT_USER, kShellFoldersKey, shellFoldersValue, "");
+  if (folder.empty()) folder = QV_GetSpecialFolder(csidl);
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
 std::string QV_GetCommonShellFolder(const std::string& valueName) {
   return QV_ReadRegString(HKEY_LOCAL_MACHINE, kShellFoldersKey, valueName, "");
 }

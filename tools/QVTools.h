@@ -45,6 +45,9 @@ std::string QV_GetCommonShellFolder(const std::string& valueName);
 // A special folder of the shell (CSIDL_COOKIES, CSIDL_APPDATA...) without trailing backslash;
 // empty when the shell has none. Asked through the item list, which every shell version has.
 std::string QV_GetSpecialFolder(int csidl);
+// A folder of the user's: the shell's folder list in the registry first ("AppData",
+// "Local AppData"), which needs no shell library, then the shell itself.
+std::string QV_GetUserFolder(const std::string& shellFoldersValue, int csidl);
 
 // --- Named kernel objects ---------------------------------------------------------------------
 

@@ -38,6 +38,10 @@ TEST(SiteRule, TypedTextsNameASiteOrNone) {
   for (const auto& c : cases) EXPECT_EQ(siterule::SiteOfText(c.text), c.site) << "[" << c.text << "]";
   EXPECT_EQ(siterule::SiteOfText(std::string(64, 'a') + ".com"), "");  // a label over 63 letters
   EXPECT_EQ(siterule::SiteOfText(std::string(63, 'a') + ".com"), std::string(63, 'a') + ".com");
+  // What the operations accept: a site in that form, nothing to trim, lower or reduce.
+  for (const char* site : {"example.com", "www.example.com", "1.1.1.1"}) EXPECT_TRUE(siterule::IsSite(site)) << site;
+  for (const char* text : {"Example.com", " example.com", "example.com.", "https://example.com", "com", ""})
+    EXPECT_FALSE(siterule::IsSite(text)) << text;
 }
 
 TEST(SiteRule, AHostBelongsToItsSiteAndSubDomainsOnly) {

@@ -206,6 +206,7 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, OpensWithTitleVersionControlsAndFirefoxControlsOffWithoutFirefox) {
   EXPECT_EQ(TextOf(window_), "Brindlewick  2.1.1.6");
   for (const char* caption : {"Clear All Cookies", "Clear &Internet Explorer Cookies", "Clear &Firefox Cookies",
+                              "Clear &Chrome and Edge Cookies",
                               "Install Firefox Extension", "Delete Website Cookies", "Website Address:",
                               "&Delete Cookies"})
     EXPECT_NE(Child(window_, caption), nullptr) << caption;
@@ -215,13 +216,14 @@ TEST_F(MainWindow, OpensWithTitleVersionControlsAndFirefoxControlsOffWithoutFire
   EXPECT_TRUE(FindFirefoxPath().empty());
   EXPECT_FALSE(IsWindowEnabled(Child(window_, "Clear &Firefox Cookies")));
   EXPECT_FALSE(IsWindowEnabled(Child(window_, "Install Firefox Extension")));
+  EXPECT_FALSE(IsWindowEnabled(Child(window_, "Clear &Chrome and Edge Cookies")));  // nor a Chromium browser
   EXPECT_TRUE(IsWindowEnabled(Child(window_, "Clear &Internet Explorer Cookies")));
   EXPECT_TRUE(IsWindowEnabled(Child(window_, "&Delete Cookies")));
   // Client area as designed.
   RECT r;
   GetClientRect(window_, &r);
   EXPECT_EQ(r.right - r.left, 528);
-  EXPECT_EQ(r.bottom - r.top, 321);
+  EXPECT_EQ(r.bottom - r.top, 354);
 }
 
 TEST_F(MainWindow, AnEmptyOrRefusedAddressAsksForOneAndDeletesNothing) {
@@ -663,6 +665,49 @@ TEST_F(SlyLanguageMainWindow, TranslatesItsCaptionsButStartsNoProgramOfItsOwn) {
   EXPECT_EQ(Log().find("evil.exe"), std::string::npos) << Log();
 }
 
+// Chrome and Edge with a profile each: their row is on, a site goes from both with the other
+// browsers, and a clear-all asks first like the others.
+class ChromiumMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    const std::string local = QV_GetUserFolder("Local AppData", CSIDL_LOCAL_APPDATA);
+    databases_ = {local + "\\Google\\Chrome\\User Data\\Default\\Network\\Cookies",
+                  local + "\\Microsoft\\Edge\\User Data\\Default\\Network\\Cookies"};
+    for (const std::string& db : databases_) {
+      ASSERT_TRUE(QV_ForceDirectories(db.substr(0, db.rfind('\\'))));
+      ASSERT_TRUE(MakeCookieDatabase(db, TCookieSchema::Chromium, {".other.org", "example.com"}));
+    }
+  }
+  void TearDown() override {
+    MainWindow::TearDown();
+    const std::string local = QV_GetUserFolder("Local AppData", CSIDL_LOCAL_APPDATA);
+    RemoveTree(local + "\\Google");
+    RemoveTree(local + "\\Microsoft\\Edge");
+  }
+  std::vector<std::string> databases_;
+};
+
+TEST_F(ChromiumMainWindow, TheRowClearsEveryChromiumBrowserAndASiteGoesFromThemToo) {
+  ASSERT_TRUE(IsWindowEnabled(Child(window_, "Clear &Chrome and Edge Cookies")));
+  Type("other.org");
+  Click("&Delete Cookies");
+  std::string texts = Answer("&OK");
+  EXPECT_NE(texts.find("The cookies of website other.org have been cleared"), std::string::npos) << texts;
+  for (const std::string& db : databases_) EXPECT_EQ(ChromiumDatabaseHosts(db), std::vector<std::string>{"example.com"});
+  EXPECT_FALSE(Has("other"));
+
+  Click("Clear &Chrome and Edge Cookies");
+  texts = Answer("&No");
+  EXPECT_NE(texts.find("erase all cookies for Chrome, Edge"), std::string::npos) << texts;
+  EXPECT_EQ(ChromiumDatabaseHosts(databases_[0]).size(), 1u);
+  Click("Clear &Chrome and Edge Cookies");
+  Answer("&Yes");
+  texts = Answer("&OK");
+  EXPECT_NE(texts.find("All Chrome and Edge cookies cleared"), std::string::npos) << texts;
+  for (const std::string& db : databases_) EXPECT_TRUE(ChromiumDatabaseHosts(db).empty());
+  EXPECT_TRUE(Has("example"));  // the other browsers' cookies stay
+}
+
 namespace {
 
 struct TMenuWindow {
@@ -862,6 +907,8 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"imgFF", "TskPngImageView", "pnlAll"},
       {"btnClearFF", "TskSkinButton", "pnlAll"},
       {"btnInstallFF", "TskSkinLinkLabel", "pnlAll"},
+      {"imgChrome", "TskPngImageView", "pnlAll"},
+      {"btnClearChrome", "TskSkinButton", "pnlAll"},
       {"pnlWeb", "TskSkinExPanel", "frmMain"},
       {"lblWebAddr", "TskSkinStdLabel", "pnlWeb"},
       {"btnDelete", "TskSkinButton", "pnlWeb"},
@@ -896,7 +943,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
   const TRow rows[] = {
       {"", "Caption", "Brindlewick"},
       {"", "ClientWidth", "528"},
-      {"", "ClientHeight", "321"},
+      {"", "ClientHeight", "354"},
       {"", "Position", "poScreenCenter"},
       {"", "BorderStyle", "bsSingle"},
       {"", "BorderIcons", "[biSystemMenu, biMinimize]"},
@@ -911,7 +958,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"lblTitle", "Caption", "Brindlewick"}, {"lblTitle", "Font.Name", "Verdana"},
       {"lblTitle", "Font.Height", "-19"}, {"lblTitle", "Font.Style", "[fsBold]"},
       {"lblTitle", "ShadowSize", "2"}, {"lblTitle", "ShadowColor", "0"},
-      {"pnlAll", "Left", "16"}, {"pnlAll", "Top", "80"}, {"pnlAll", "Width", "496"}, {"pnlAll", "Height", "91"},
+      {"pnlAll", "Left", "16"}, {"pnlAll", "Top", "80"}, {"pnlAll", "Width", "496"}, {"pnlAll", "Height", "124"},
       {"pnlAll", "TabOrder", "0"}, {"pnlAll", "Caption", "Clear All Cookies"},
       {"imgIE", "Left", "3"}, {"imgIE", "Top", "31"}, {"imgIE", "Width", "<none>"}, {"imgIE", "ImageIndex", "1"},
       {"imgIE", "PngImages", "pngStore"},
@@ -926,7 +973,11 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"btnInstallFF", "Left", "356"}, {"btnInstallFF", "Top", "62"}, {"btnInstallFF", "Width", "121"},
       {"btnInstallFF", "Height", "17"}, {"btnInstallFF", "TabOrder", "<none>"},
       {"btnInstallFF", "Caption", "Install Firefox Extension"}, {"btnInstallFF", "OnClick", "btnInstallFFClick"},
-      {"pnlWeb", "Left", "16"}, {"pnlWeb", "Top", "173"}, {"pnlWeb", "Width", "497"}, {"pnlWeb", "Height", "137"},
+      {"imgChrome", "Left", "3"}, {"imgChrome", "Top", "64"}, {"imgChrome", "ImageIndex", "3"},
+      {"btnClearChrome", "Left", "48"}, {"btnClearChrome", "Top", "68"}, {"btnClearChrome", "Width", "185"},
+      {"btnClearChrome", "TabOrder", "2"}, {"btnClearChrome", "Caption", "Clear &Chrome and Edge Cookies"},
+      {"btnClearChrome", "OnClick", "btnClearChromeClick"},
+      {"pnlWeb", "Left", "16"}, {"pnlWeb", "Top", "206"}, {"pnlWeb", "Width", "497"}, {"pnlWeb", "Height", "137"},
       {"pnlWeb", "TabOrder", "1"}, {"pnlWeb", "Caption", "Delete Website Cookies"},
       {"lblWebAddr", "Left", "8"}, {"lblWebAddr", "Top", "32"}, {"lblWebAddr", "Width", "<none>"},
       {"lblWebAddr", "Caption", "Website Address:"},
@@ -950,7 +1001,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"skSkinData", "CompressedStoredSkin", "skCompressedStoredSkin"},
       {"skSkinData", "ResourceStrData", "skResourceStrData"},
       {"skdynmcsknfrm1", "SkinData", "skSkinData"}, {"skdynmcsknfrm1", "SystemMenu", "pmSystem"},
-      {"pngStore", "PngImages", "<3 items>"},
+      {"pngStore", "PngImages", "<4 items>"},
       {"mniUpdate", "Caption", "&Update..."}, {"mniUpdate", "OnClick", "mniUpdateClick"},
       {"mniAbout", "Caption", "&About..."}, {"mniAbout", "OnClick", "mniAboutClick"},
   };
@@ -963,8 +1014,8 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
 
   const TStoredValue* pictures = Property(ChildNamed(root, "pngStore"), "PngImages");
   ASSERT_NE(pictures, nullptr);
-  ASSERT_EQ(pictures->CollectionItems.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(pictures->CollectionItems.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
     const auto& props = pictures->CollectionItems[i].Properties;
     ASSERT_EQ(props.size(), 1u) << i;
     EXPECT_EQ(props[0].Path, "Name");

@@ -24,18 +24,42 @@ const char kFirefoxCurrent[] =
     " CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));"
     "PRAGMA user_version = 12;";
 
+const char kChromium[] =
+    "CREATE TABLE meta (key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "INSERT INTO meta VALUES ('version', '21'), ('last_compatible_version', '21');"
+    "CREATE TABLE cookies (creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL, top_frame_site_key TEXT NOT NULL,"
+    " name TEXT NOT NULL, value TEXT NOT NULL, encrypted_value BLOB NOT NULL, path TEXT NOT NULL,"
+    " expires_utc INTEGER NOT NULL, is_secure INTEGER NOT NULL, is_httponly INTEGER NOT NULL,"
+    " last_access_utc INTEGER NOT NULL, has_expires INTEGER NOT NULL, is_persistent INTEGER NOT NULL,"
+    " priority INTEGER NOT NULL, samesite INTEGER NOT NULL, source_scheme INTEGER NOT NULL,"
+    " source_port INTEGER NOT NULL, last_update_utc INTEGER NOT NULL,"
+    " UNIQUE (host_key, top_frame_site_key, name, path, source_scheme, source_port));";
+
+std::string Row(TCookieSchema schema, size_t i, const std::string& host) {
+  const std::string name = "'n" + std::to_string(i) + "'";
+  if (schema != TCookieSchema::Chromium)
+    return "INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES (" + name + ", 'v', '" + host +
+           "', '/', 2145916800);";
+  return "INSERT INTO cookies VALUES (13300000000000000, '" + host + "', '', " + name +
+         ", '', X'763130DEADBEEF', '/', 13400000000000000, 1, 1, 0, 1, 1, 1, 0, 2, 443, 0);";
+}
+
 }  // namespace
+
+std::vector<std::string> ChromiumDatabaseHosts(const std::string& path) {
+  return CookieDatabaseHosts(path, "cookies", "host_key");
+}
 
 bool MakeCookieDatabase(const std::string& path, TCookieSchema schema, const std::vector<std::string>& hosts,
                         bool wal) {
   DeleteFileA(path.c_str());
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
-  std::string sql = schema == TCookieSchema::Firefox3 ? kFirefox3 : kFirefoxCurrent;
+  std::string sql = schema == TCookieSchema::Firefox3 ? kFirefox3
+                    : schema == TCookieSchema::Chromium ? kChromium
+                                                        : kFirefoxCurrent;
   if (wal) sql = "PRAGMA journal_mode=WAL;" + sql;
-  for (size_t i = 0; i < hosts.size(); ++i)
-    sql += "INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES ('n" + std::to_string(i) + "', 'v', '" +
-           hosts[i] + "', '/', 2145916800);";
+  for (size_t i = 0; i < hosts.size(); ++i) sql += Row(schema, i, hosts[i]);
   const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   sqlite3_close(db);
   return ok;

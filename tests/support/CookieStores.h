@@ -10,6 +10,7 @@ namespace qmtest {
 enum class TCookieSchema {
   Firefox3,        // Firefox 3.0: moz_cookies without originAttributes, user_version 2
   FirefoxCurrent,  // a current Firefox: originAttributes and sameSite, user_version 12
+  Chromium,        // a current Chromium browser: table cookies, host_key, encrypted values, meta
 };
 
 // A new database at `path` with one cookie row per host; `wal` leaves it in write-ahead-log mode.
@@ -18,6 +19,7 @@ bool MakeCookieDatabase(const std::string& path, TCookieSchema schema, const std
 // The hosts of a database's rows, in row order; {"<unreadable>"} when it cannot be read.
 std::vector<std::string> CookieDatabaseHosts(const std::string& path, const char* table = "moz_cookies",
                                              const char* column = "host");
+std::vector<std::string> ChromiumDatabaseHosts(const std::string& path);
 
 // The user's Firefox data folder emptied, then a "profiles.ini" listing the profile folders:
 // a relative one is written with "/" under the data folder, an absolute one as it stands.
