@@ -67,11 +67,19 @@ std::vector<std::string> BrowserProfiles(const TChromiumBrowser& browser) {
   return ChromiumProfiles(folder);
 }
 
-TClearResult ClearAll(const std::string& site) {
-  TClearResult result;
-  for (const std::string& database : FindChromiumCookieDatabases())
-    result = Combine(result, ClearCookieDatabase(database, kChromiumCookies, site));
-  return result;
+TBrowserResults ClearAll(const std::string& site) {
+  TBrowserResults results;
+  for (const TChromiumBrowser& browser : ChromiumBrowsers()) {
+    if (BrowserProfiles(browser).empty()) continue;
+    TBrowserResult entry;
+    entry.Browser = browser.Name;
+    for (const std::string& database : FindChromiumCookieDatabases(browser))
+      entry.Result = Combine(entry.Result, ClearCookieDatabase(database, kChromiumCookies, site));
+    // A browser whose profiles hold no database yet keeps no cookies.
+    if (entry.Result.Status == TClearStatus::NotFound) entry.Result.Status = TClearStatus::NothingToRemove;
+    results.push_back(entry);
+  }
+  return results;
 }
 
 }  // namespace
@@ -102,13 +110,25 @@ std::vector<std::string> ChromiumProfiles(const std::string& dataFolder) {
   return profiles;
 }
 
+std::vector<std::string> FindChromiumCookieDatabases(const TChromiumBrowser& browser) {
+  std::vector<std::string> databases;
+  for (const std::string& profile : BrowserProfiles(browser))
+    for (const char* file : {"\\Network\\Cookies", "\\Cookies"})
+      if (IsFile(profile + file)) databases.push_back(profile + file);
+  return databases;
+}
+
 std::vector<std::string> FindChromiumCookieDatabases() {
   std::vector<std::string> databases;
   for (const TChromiumBrowser& browser : ChromiumBrowsers())
-    for (const std::string& profile : BrowserProfiles(browser))
-      for (const char* file : {"\\Network\\Cookies", "\\Cookies"})
-        if (IsFile(profile + file)) databases.push_back(profile + file);
+    for (const std::string& database : FindChromiumCookieDatabases(browser)) databases.push_back(database);
   return databases;
+}
+
+TClearResult OverallResult(const TBrowserResults& results) {
+  TClearResult overall;
+  for (const TBrowserResult& r : results) overall = Combine(overall, r.Result);
+  return overall;
 }
 
 bool IsChromiumAvailable() {
@@ -117,13 +137,13 @@ bool IsChromiumAvailable() {
   return false;
 }
 
-TClearResult ClearChromiumCookies() { return ClearAll(std::string()); }
+TBrowserResults ClearChromiumCookies() { return ClearAll(std::string()); }
 
-TClearResult ClearChromiumCookiesOfSite(const std::string& site) {
+TBrowserResults ClearChromiumCookiesOfSite(const std::string& site) {
   if (!siterule::IsSite(site)) {
-    TClearResult refused;
-    refused.Status = TClearStatus::Refused;
-    return refused;
+    TBrowserResult refused;
+    refused.Result.Status = TClearStatus::Refused;
+    return {refused};
   }
   return ClearAll(site);
 }

@@ -19,7 +19,8 @@ struct TChromiumBrowser {
 // Every Chromium browser the cleaner knows; adding one is a line of this table.
 const std::vector<TChromiumBrowser>& ChromiumBrowsers();
 
-// The cookie databases of every profile of every browser found.
+// The cookie databases of every profile of one browser, or of every browser found.
+std::vector<std::string> FindChromiumCookieDatabases(const TChromiumBrowser& browser);
 std::vector<std::string> FindChromiumCookieDatabases();
 // Whether any Chromium browser has a profile folder here.
 bool IsChromiumAvailable();
@@ -28,7 +29,17 @@ bool IsChromiumAvailable();
 // name; "Default" and "Profile N" when that file is missing or damaged. Existing folders only.
 std::vector<std::string> ChromiumProfiles(const std::string& dataFolder);
 
-// Removes every cookie (`site` empty) or the site's from each database. Busy, with that database
-// unchanged, while its browser runs.
-TClearResult ClearChromiumCookies();
-TClearResult ClearChromiumCookiesOfSite(const std::string& site);
+// What one browser's databases did, for a report that names each browser.
+struct TBrowserResult {
+  std::string Browser;
+  TClearResult Result;
+};
+using TBrowserResults = std::vector<TBrowserResult>;
+// The gravest status of all browsers, their counts added; NotFound when none was found.
+TClearResult OverallResult(const TBrowserResults& results);
+
+// Removes every cookie or the site's from each database, one entry per browser found. Busy, with
+// that database unchanged, while its browser runs; the other browsers are cleared all the same.
+TBrowserResults ClearChromiumCookies();
+// Refused (one entry without a browser) for a text that is no site.
+TBrowserResults ClearChromiumCookiesOfSite(const std::string& site);

@@ -2,6 +2,7 @@
 
 #include "cookies/ChromiumCookies.h"
 #include "cookies/SiteRule.h"
+#include "framework/CLEngineRules.h"
 #include "toolkit/SkinMessage.h"
 #include "tools/QVTools.h"
 
@@ -31,6 +32,20 @@ std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox, c
 
 // The row is on only where a Chromium browser was found, so a store that is gone since shows as
 // cleared: there is nothing left of it.
+std::string BrowserLineKeyOf(const TClearResult& result) {
+  switch (result.Status) {
+    case TClearStatus::Done:
+      return "MSGBOX_BrowserCleared";
+    case TClearStatus::Busy:
+      return "MSGBOX_BrowserInUse";
+    case TClearStatus::Failed:
+    case TClearStatus::Refused:
+      return "MSGBOX_BrowserClearFailed";
+    default:
+      return "MSGBOX_BrowserNothingToClear";
+  }
+}
+
 std::string ChromiumMessageOf(const TClearResult& chromium) {
   switch (chromium.Status) {
     case TClearStatus::Busy:
@@ -152,9 +167,20 @@ void TfrmMain::btnClearFFClick(TObject*) {
   Message(FirefoxMessageOf(ClearFirefoxCookies()), MsgButton(mbOK));
 }
 
+std::string TfrmMain::BrowserReport(const TBrowserResults& results) const {
+  std::string report;
+  for (const TBrowserResult& r : results) {
+    if (!report.empty()) report += "\r\n";
+    report += clengine::FillPlaceholders(engine1->GetAppRes(BrowserLineKeyOf(r.Result)),
+                                         {r.Browser, std::to_string(r.Result.Removed)});
+  }
+  return report;
+}
+
 void TfrmMain::btnClearChromeClick(TObject*) {
   if (!Confirmed("MSGBOX_ChromeCookieCleareConfirm")) return;
-  Message(ChromiumMessageOf(ClearChromiumCookies()), MsgButton(mbOK));
+  const TBrowserResults results = ClearChromiumCookies();
+  Message(ChromiumMessageOf(OverallResult(results)), MsgButton(mbOK), 0, {BrowserReport(results)});
 }
 
 void TfrmMain::btnDeleteClick(TObject*) {
@@ -167,8 +193,11 @@ void TfrmMain::btnDeleteClick(TObject*) {
   const TClearResult ie = ClearIECookiesOfSite(site);
   TClearResult firefox;
   if (IsFirefoxAvailable()) firefox = ClearFirefoxCookiesOfSite(site);
-  const TClearResult chromium = ClearChromiumCookiesOfSite(site);
-  Message(SiteMessageOf(ie, firefox, chromium), MsgButton(mbOK), 0, {site});
+  const TBrowserResults chromium = ClearChromiumCookiesOfSite(site);
+  const std::string key = SiteMessageOf(ie, firefox, OverallResult(chromium));
+  // The Chromium browsers' messages name each browser; the others name the site.
+  const bool report = key.compare(0, 13, "MSGBOX_Chrome") == 0;
+  Message(key, MsgButton(mbOK), 0, {report ? BrowserReport(chromium) : site});
 }
 
 void TfrmMain::btnInstallFFClick(TObject*) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "components/Forms.h"
+#include "cookies/ChromiumCookies.h"
 #include "cookies/CookieOps.h"
 #include "framework/CLEngine.h"
 #include "framework/CLForm.h"
@@ -22,6 +23,8 @@
 std::string SiteMessageOf(const TClearResult& ie, const TClearResult& firefox, const TClearResult& chromium);
 std::string FirefoxMessageOf(const TClearResult& firefox);
 std::string ChromiumMessageOf(const TClearResult& chromium);
+// The key of one browser's line in a report: cleared with its count, nothing, busy or failed.
+std::string BrowserLineKeyOf(const TClearResult& result);
 std::string InstallMessageOf(TInstallResult install);
 
 class TfrmMain : public TForm {
@@ -73,6 +76,8 @@ class TfrmMain : public TForm {
   int Message(const std::string& key, unsigned buttons, int showAgainID = 0,
               const std::vector<std::string>& args = {});
   bool Confirmed(const std::string& key);
+  // One line per browser, in the language's words.
+  std::string BrowserReport(const TBrowserResults& results) const;
 };
 
 extern TfrmMain* frmMain;

@@ -10,13 +10,16 @@ using TLines = std::vector<std::string>;
 const TLines& AppRes() {
   static const TLines lines = {
       "[AppRes]",
+      "MSGBOX_BrowserCleared={1}: {2} cookies cleared",
+      "MSGBOX_BrowserClearFailed={1}: some cookies could not be erased",
+      "MSGBOX_BrowserInUse={1}: open, its cookies were left as they are. Close {1} first.",
+      "MSGBOX_BrowserNothingToClear={1}: no cookies to clear",
       "MSGBOX_ChromeCookieCleareConfirm=Are you sure you want to erase all cookies for Chrome, "
       "Edge and the other Chromium browsers? This action can not be undone.",
-      "MSGBOX_ChromeCookieCleared=All Chrome and Edge cookies cleared",
-      "MSGBOX_ChromeCookieClearFailed=Some Chrome or Edge cookies could not be erased. Close the "
-      "browser and try again.",
-      "MSGBOX_ChromeInUse=Chrome or Edge is open, so its cookies were left as they are. Close the "
-      "browser first, then try again.",
+      "MSGBOX_ChromeCookieCleared=All Chrome and Edge cookies cleared:<BR>{1}",
+      "MSGBOX_ChromeCookieClearFailed=Some Chrome or Edge cookies could not be erased.<BR>{1}",
+      "MSGBOX_ChromeInUse=A browser is open, so its cookies were left as they are. Close it "
+      "first, then try again.<BR>{1}",
       "MSGBOX_CLEARALLCLEARED=All have been cleared",
       "MSGBOX_Cleared=Cleared successfully",
       "MSGBOX_CloseFFAndClear=Please close Firefox first and then click Clear",

@@ -67,14 +67,17 @@ class ChromiumStores : public ::testing::Test {
     WriteAll(chrome + "\\Local State",
              R"({"profile":{"info_cache":{"Default":{},"Profile 1":{},"..\\..\\Escape":{},"C:\\Windows":{}}}})");
     databases_ = {chrome + "\\Default\\Network\\Cookies", chrome + "\\Profile 1\\Cookies",
-                  // Edge without its Local State: the usual profile names are looked for.
                   local_ + "\\Microsoft\\Edge\\User Data\\Profile 3\\Network\\Cookies",
                   // Opera's folder is its one profile, under the roaming folder.
                   roaming_ + "\\Opera Software\\Opera Stable\\Cookies"};
     escape_ = local_ + "\\Google\\Escape\\Cookies";
+    // Edge's Local State is damaged: the usual profile names are looked for instead.
+    ASSERT_TRUE(QV_ForceDirectories(local_ + "\\Microsoft\\Edge\\User Data"));
+    WriteAll(local_ + "\\Microsoft\\Edge\\User Data\\Local State", "{\"profile\":{\"info_cache\":{\"Def");
     for (const std::string& db : databases_) {
       ASSERT_TRUE(QV_ForceDirectories(db.substr(0, db.rfind('\\'))));
-      ASSERT_TRUE(MakeCookieDatabase(db, TCookieSchema::Chromium, kHosts, db == databases_[0])) << db;
+      const TCookieSchema schema = db == databases_[1] ? TCookieSchema::ChromiumOld : TCookieSchema::Chromium;
+      ASSERT_TRUE(MakeCookieDatabase(db, schema, kHosts, db == databases_[0])) << db;
     }
     ASSERT_TRUE(MakeCookieDatabase(escape_, TCookieSchema::Chromium, kHosts));
   }
@@ -91,23 +94,55 @@ class ChromiumStores : public ::testing::Test {
 TEST_F(ChromiumStores, EveryProfileOfEveryBrowserAndNothingOutsideIt) {
   EXPECT_TRUE(IsChromiumAvailable());
   EXPECT_EQ(FindChromiumCookieDatabases(), databases_);
-  const TClearResult site = ClearChromiumCookiesOfSite("example.com");
-  EXPECT_EQ(site.Status, TClearStatus::Done);
-  EXPECT_EQ(site.Removed, 3 * 4);
+  const TBrowserResults site = ClearChromiumCookiesOfSite("example.com");
+  ASSERT_EQ(site.size(), 3u);  // Chrome, Edge, Opera: one entry per browser found
+  EXPECT_EQ(site[0].Browser, "Google Chrome");
+  EXPECT_EQ(site[0].Result.Removed, 2 * 3);
+  EXPECT_EQ(site[2].Browser, "Opera");
+  EXPECT_EQ(OverallResult(site).Status, TClearStatus::Done);
+  EXPECT_EQ(OverallResult(site).Removed, 4 * 3);
   for (const std::string& db : databases_) EXPECT_EQ(ChromiumDatabaseHosts(db), kRest) << db;
-  EXPECT_EQ(ClearChromiumCookiesOfSite("Example.com").Status, TClearStatus::Refused);
-  EXPECT_EQ(ClearChromiumCookies().Removed, 2 * 4);
-  for (const std::string& db : databases_) EXPECT_TRUE(ChromiumDatabaseHosts(db).empty()) << db;
+  EXPECT_EQ(OverallResult(ClearChromiumCookiesOfSite("Example.com")).Status, TClearStatus::Refused);
+  EXPECT_EQ(OverallResult(ClearChromiumCookies()).Removed, 4 * 2);
+  for (const std::string& db : databases_) {
+    EXPECT_TRUE(ChromiumDatabaseHosts(db).empty()) << db;
+    EXPECT_EQ(DatabaseIntegrity(db), "ok") << db;
+  }
   EXPECT_EQ(ChromiumDatabaseHosts(escape_), kHosts);
+  EXPECT_EQ(OverallResult(ClearChromiumCookies()).Status, TClearStatus::NothingToRemove);
 }
 
-// A running Chromium browser holds its database open without sharing: that one stays whole.
+namespace {
+
+// Holds a file open without sharing, as a running Chromium browser holds its database, until
+// told to let go. args: file, event set once held, event that releases it.
+QM_CHILD(hold_file) {
+  HANDLE file = CreateFileA(args.at(0).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, args.at(1).c_str()));
+  WaitForSingleObject(OpenEventA(SYNCHRONIZE, FALSE, args.at(2).c_str()), 30000);
+  CloseHandle(file);
+  return 0;
+}
+
+}  // namespace
+
+// The database another process holds stays whole, its browser is named, the others are cleared.
 TEST_F(ChromiumStores, ADatabaseItsBrowserHoldsStaysWholeAndTheOthersAreCleared) {
-  HANDLE held = CreateFileA(databases_[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(ClearChromiumCookies().Status, TClearStatus::Busy);
-  CloseHandle(held);
-  EXPECT_EQ(ChromiumDatabaseHosts(databases_[1]), kHosts);
+  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "qm-chromium-test-held");
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "qm-chromium-test-release");
+  HANDLE child = StartChild("hold_file", {databases_[2], "qm-chromium-test-held", "qm-chromium-test-release"});
+  ASSERT_NE(child, nullptr);
+  ASSERT_EQ(WaitForSingleObject(held, 30000), WAIT_OBJECT_0);
+  const TBrowserResults results = ClearChromiumCookies();
+  SetEvent(release);
+  EXPECT_EQ(WaitExit(child, 30000), 0);
+  for (HANDLE h : {child, held, release}) CloseHandle(h);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[1].Browser, "Microsoft Edge");
+  EXPECT_EQ(results[1].Result.Status, TClearStatus::Busy);
+  EXPECT_EQ(results[0].Result.Status, TClearStatus::Done);
+  EXPECT_EQ(OverallResult(results).Status, TClearStatus::Busy);
+  EXPECT_EQ(ChromiumDatabaseHosts(databases_[2]), kHosts);
   EXPECT_TRUE(ChromiumDatabaseHosts(databases_[0]).empty());
-  EXPECT_EQ(ClearChromiumCookies().Status, TClearStatus::Done);
 }

@@ -700,10 +700,24 @@ TEST_F(ChromiumMainWindow, TheRowClearsEveryChromiumBrowserAndASiteGoesFromThemT
   texts = Answer("&No");
   EXPECT_NE(texts.find("erase all cookies for Chrome, Edge"), std::string::npos) << texts;
   EXPECT_EQ(ChromiumDatabaseHosts(databases_[0]).size(), 1u);
+  // The browser that holds its database is named, and the other is cleared all the same.
+  HANDLE held = CreateFileA(databases_[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Click("Clear &Chrome and Edge Cookies");
+  Answer("&Yes");
+  texts = Answer("&OK");
+  CloseHandle(held);
+  EXPECT_NE(texts.find("Google Chrome: 1 cookies cleared"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Microsoft Edge: open, its cookies were left as they are. Close Microsoft Edge first."),
+            std::string::npos) << texts;
+  EXPECT_EQ(texts.find("All Chrome and Edge cookies cleared"), std::string::npos) << texts;
+  EXPECT_EQ(ChromiumDatabaseHosts(databases_[1]).size(), 1u);
   Click("Clear &Chrome and Edge Cookies");
   Answer("&Yes");
   texts = Answer("&OK");
   EXPECT_NE(texts.find("All Chrome and Edge cookies cleared"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Google Chrome: no cookies to clear"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Microsoft Edge: 1 cookies cleared"), std::string::npos) << texts;
   for (const std::string& db : databases_) EXPECT_TRUE(ChromiumDatabaseHosts(db).empty());
   EXPECT_TRUE(Has("example"));  // the other browsers' cookies stay
 }

@@ -35,8 +35,21 @@ const char kChromium[] =
     " source_port INTEGER NOT NULL, last_update_utc INTEGER NOT NULL,"
     " UNIQUE (host_key, top_frame_site_key, name, path, source_scheme, source_port));";
 
+const char kChromiumOld[] =
+    "CREATE TABLE meta (key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+    "INSERT INTO meta VALUES ('version', '9'), ('last_compatible_version', '9');"
+    "CREATE TABLE cookies (creation_utc INTEGER NOT NULL UNIQUE PRIMARY KEY, host_key TEXT NOT NULL,"
+    " name TEXT NOT NULL, value TEXT NOT NULL, path TEXT NOT NULL, expires_utc INTEGER NOT NULL,"
+    " secure INTEGER NOT NULL, httponly INTEGER NOT NULL, last_access_utc INTEGER NOT NULL,"
+    " has_expires INTEGER NOT NULL DEFAULT 1, persistent INTEGER NOT NULL DEFAULT 1,"
+    " priority INTEGER NOT NULL DEFAULT 1, encrypted_value BLOB DEFAULT '');";
+
 std::string Row(TCookieSchema schema, size_t i, const std::string& host) {
   const std::string name = "'n" + std::to_string(i) + "'";
+  if (schema == TCookieSchema::ChromiumOld)
+    return "INSERT INTO cookies (creation_utc, host_key, name, value, path, expires_utc, secure, httponly,"
+           " last_access_utc) VALUES (" + std::to_string(13300000000000000ULL + i) + ", '" + host + "', " + name +
+           ", 'v', '/', 0, 0, 0, 0);";
   if (schema != TCookieSchema::Chromium)
     return "INSERT INTO moz_cookies (name, value, host, path, expiry) VALUES (" + name + ", 'v', '" + host +
            "', '/', 2145916800);";
@@ -45,6 +58,18 @@ std::string Row(TCookieSchema schema, size_t i, const std::string& host) {
 }
 
 }  // namespace
+
+std::string DatabaseIntegrity(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* st = nullptr;
+  std::string result = "<unreadable>";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    result = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return result;
+}
 
 std::vector<std::string> ChromiumDatabaseHosts(const std::string& path) {
   return CookieDatabaseHosts(path, "cookies", "host_key");
@@ -56,8 +81,9 @@ bool MakeCookieDatabase(const std::string& path, TCookieSchema schema, const std
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
   std::string sql = schema == TCookieSchema::Firefox3 ? kFirefox3
-                    : schema == TCookieSchema::Chromium ? kChromium
-                                                        : kFirefoxCurrent;
+                    : schema == TCookieSchema::Chromium    ? kChromium
+                    : schema == TCookieSchema::ChromiumOld ? kChromiumOld
+                                                           : kFirefoxCurrent;
   if (wal) sql = "PRAGMA journal_mode=WAL;" + sql;
   for (size_t i = 0; i < hosts.size(); ++i) sql += Row(schema, i, hosts[i]);
   const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;

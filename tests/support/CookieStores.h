@@ -10,8 +10,12 @@ namespace qmtest {
 enum class TCookieSchema {
   Firefox3,        // Firefox 3.0: moz_cookies without originAttributes, user_version 2
   FirefoxCurrent,  // a current Firefox: originAttributes and sameSite, user_version 12
-  Chromium,        // a current Chromium browser: table cookies, host_key, encrypted values, meta
+  Chromium,        // a current Chromium browser: table cookies, host_key, encrypted values, meta 21
+  ChromiumOld,     // an old one (meta version 9): secure/httponly columns, creation time as key
 };
+
+// PRAGMA integrity_check of a database: "ok" when it is whole.
+std::string DatabaseIntegrity(const std::string& path);
 
 // A new database at `path` with one cookie row per host; `wal` leaves it in write-ahead-log mode.
 bool MakeCookieDatabase(const std::string& path, TCookieSchema schema, const std::vector<std::string>& hosts,
