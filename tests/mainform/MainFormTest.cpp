@@ -223,7 +223,7 @@ TEST_F(MainWindow, OpensWithTitleVersionControlsAndFirefoxControlsOffWithoutFire
   RECT r;
   GetClientRect(window_, &r);
   EXPECT_EQ(r.right - r.left, 528);
-  EXPECT_EQ(r.bottom - r.top, 354);
+  EXPECT_EQ(r.bottom - r.top, 338);
 }
 
 TEST_F(MainWindow, AnEmptyOrRefusedAddressAsksForOneAndDeletesNothing) {
@@ -957,7 +957,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
   const TRow rows[] = {
       {"", "Caption", "Brindlewick"},
       {"", "ClientWidth", "528"},
-      {"", "ClientHeight", "354"},
+      {"", "ClientHeight", "338"},
       {"", "Position", "poScreenCenter"},
       {"", "BorderStyle", "bsSingle"},
       {"", "BorderIcons", "[biSystemMenu, biMinimize]"},
@@ -972,7 +972,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"lblTitle", "Caption", "Brindlewick"}, {"lblTitle", "Font.Name", "Verdana"},
       {"lblTitle", "Font.Height", "-19"}, {"lblTitle", "Font.Style", "[fsBold]"},
       {"lblTitle", "ShadowSize", "2"}, {"lblTitle", "ShadowColor", "0"},
-      {"pnlAll", "Left", "16"}, {"pnlAll", "Top", "80"}, {"pnlAll", "Width", "496"}, {"pnlAll", "Height", "124"},
+      {"pnlAll", "Left", "16"}, {"pnlAll", "Top", "80"}, {"pnlAll", "Width", "496"}, {"pnlAll", "Height", "108"},
       {"pnlAll", "TabOrder", "0"}, {"pnlAll", "Caption", "Clear All Cookies"},
       {"imgIE", "Left", "3"}, {"imgIE", "Top", "31"}, {"imgIE", "Width", "<none>"}, {"imgIE", "ImageIndex", "1"},
       {"imgIE", "PngImages", "pngStore"},
@@ -991,7 +991,7 @@ TEST(MainWindowData, ComponentsInTheirOrderWithParentsPlacesTextsAndSwitches) {
       {"btnClearChrome", "Left", "48"}, {"btnClearChrome", "Top", "68"}, {"btnClearChrome", "Width", "185"},
       {"btnClearChrome", "TabOrder", "2"}, {"btnClearChrome", "Caption", "Clear &Chrome and Edge Cookies"},
       {"btnClearChrome", "OnClick", "btnClearChromeClick"},
-      {"pnlWeb", "Left", "16"}, {"pnlWeb", "Top", "206"}, {"pnlWeb", "Width", "497"}, {"pnlWeb", "Height", "137"},
+      {"pnlWeb", "Left", "16"}, {"pnlWeb", "Top", "190"}, {"pnlWeb", "Width", "497"}, {"pnlWeb", "Height", "137"},
       {"pnlWeb", "TabOrder", "1"}, {"pnlWeb", "Caption", "Delete Website Cookies"},
       {"lblWebAddr", "Left", "8"}, {"lblWebAddr", "Top", "32"}, {"lblWebAddr", "Width", "<none>"},
       {"lblWebAddr", "Caption", "Website Address:"},
