@@ -17,16 +17,6 @@ const TCookieTable kChromiumCookies = {"cookies", "host_key"};
 // A Local State of many profiles is some hundred kilobytes; a far larger one is not read.
 const DWORD kMaxLocalState = 4 * 1024 * 1024;
 
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The names are UTF-8 and the paths ANSI: only a name the two spell alike is used.
 bool IsAscii(const std::string& name) {
   for (char c : name)
@@ -44,7 +34,7 @@ bool IsNumberedProfile(const std::string& name) {
 
 std::vector<std::string> FallbackProfiles(const std::string& dataFolder) {
   std::vector<std::string> profiles;
-  if (IsFolder(dataFolder + "\\Default")) profiles.push_back(dataFolder + "\\Default");
+  if (QV_FolderExists(dataFolder + "\\Default")) profiles.push_back(dataFolder + "\\Default");
   WIN32_FIND_DATAA data;
   TFindHandle find(FindFirstFileA((dataFolder + "\\Profile *").c_str(), &data));
   if (!find) return profiles;
@@ -62,7 +52,7 @@ std::string BrowserFolder(const TChromiumBrowser& browser) {
 
 std::vector<std::string> BrowserProfiles(const TChromiumBrowser& browser) {
   const std::string folder = BrowserFolder(browser);
-  if (folder.empty() || !IsFolder(folder)) return {};
+  if (folder.empty() || !QV_FolderExists(folder)) return {};
   if (browser.FolderIsProfile) return {folder};
   return ChromiumProfiles(folder);
 }
@@ -105,7 +95,7 @@ std::vector<std::string> ChromiumProfiles(const std::string& dataFolder) {
   // A name read from the file is joined to the folder: only a plain folder name may be.
   std::vector<std::string> profiles;
   for (const std::string& name : names)
-    if (clengine::IsPlainName(name) && IsAscii(name) && IsFolder(dataFolder + "\\" + name))
+    if (clengine::IsPlainName(name) && IsAscii(name) && QV_FolderExists(dataFolder + "\\" + name))
       profiles.push_back(dataFolder + "\\" + name);
   return profiles;
 }
@@ -114,7 +104,7 @@ std::vector<std::string> FindChromiumCookieDatabases(const TChromiumBrowser& bro
   std::vector<std::string> databases;
   for (const std::string& profile : BrowserProfiles(browser))
     for (const char* file : {"\\Network\\Cookies", "\\Cookies"})
-      if (IsFile(profile + file)) databases.push_back(profile + file);
+      if (QV_FileExists(profile + file)) databases.push_back(profile + file);
   return databases;
 }
 

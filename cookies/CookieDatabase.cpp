@@ -4,9 +4,12 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 #include "cookies/CookieRules.h"
 #include "cookies/SiteRule.h"
 #include "platform/TraceChannel.h"
+#include "tools/QVTools.h"
 
 namespace {
 
@@ -21,11 +24,6 @@ struct TDatabaseCloser {
 struct TStatementCloser {
   void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
 };
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // SQLite takes file names in UTF-8; the program's paths are in the ANSI code page.
 std::string Utf8OfAnsi(const std::string& text) {
@@ -56,22 +54,15 @@ bool IsBusy(int code) {
   return code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_CANTOPEN;
 }
 
-TClearResult Outcome(TClearStatus status, long long removed = 0) {
-  TClearResult r;
-  r.Status = status;
-  r.Removed = removed;
-  return r;
-}
-
 TClearResult Failure(sqlite3* db, int code, const std::string& path) {
   Trace("cookie database " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code)));
-  return Outcome(IsBusy(code) ? TClearStatus::Busy : TClearStatus::Failed);
+  return ClearResultOf(IsBusy(code) ? TClearStatus::Busy : TClearStatus::Failed);
 }
 
 }  // namespace
 
 TClearResult ClearCookieDatabase(const std::string& path, const TCookieTable& table, const std::string& site) {
-  if (!FileExists(path)) return Outcome(TClearStatus::NotFound);
+  if (!QV_FileExists(path)) return ClearResultOf(TClearStatus::NotFound);
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(Utf8OfAnsi(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   std::unique_ptr<sqlite3, TDatabaseCloser> db(raw);
@@ -104,5 +95,5 @@ TClearResult ClearCookieDatabase(const std::string& path, const TCookieTable& ta
     sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     return failure;
   }
-  return Outcome(removed ? TClearStatus::Done : TClearStatus::NothingToRemove, removed);
+  return ClearResultOf(removed ? TClearStatus::Done : TClearStatus::NothingToRemove, removed);
 }

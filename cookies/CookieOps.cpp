@@ -30,17 +30,6 @@ const char kWrenfieldKey[] = "Software\\Wrenfield";
 // Cookie files are a few kilobytes; anything far larger is not one and is not read whole.
 const DWORD kMaxCookieFileSize = 1024 * 1024;
 
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string UpperAscii(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -53,7 +42,7 @@ std::vector<std::string> CookieFolders() {
   const std::string folder = GetCookieFolder();
   if (folder.empty()) return folders;
   folders.push_back(folder);
-  if (FolderExists(folder + "\\Low")) folders.push_back(folder + "\\Low");
+  if (QV_FolderExists(folder + "\\Low")) folders.push_back(folder + "\\Low");
   return folders;
 }
 
@@ -111,7 +100,7 @@ bool CollectFilesOfSite(const std::string& folder, const std::string& site, TFil
     }
     std::string text;
     if (!QV_ReadFileText(path, &text, nullptr, kMaxCookieFileSize)) {
-      if (FileExists(path)) readAll = false;  // not merely gone since the listing
+      if (QV_FileExists(path)) readAll = false;  // not merely gone since the listing
       return;
     }
     if (cookierules::CookieFileBelongsToSite(text, site)) files->Add(path);
@@ -166,19 +155,12 @@ void EndBrowserSession() {
 
 // Starts Firefox for one of the extension's cookie pages.
 bool StartFirefoxCookiePage(const std::string& parameters) {
-  if (!FileExists(FindFirefoxPath())) return false;
+  if (!QV_FileExists(FindFirefoxPath())) return false;
   Trace("cmd");
   // Searched once more: the first search may just have remembered what it found.
   const bool started = QV_CreateProcess(FindFirefoxPath(), parameters, false, INFINITE);
   Trace("QV_CreateProcess");
   return started;
-}
-
-TClearResult Outcome(TClearStatus status, long long removed = 0) {
-  TClearResult r;
-  r.Status = status;
-  r.Removed = removed;
-  return r;
 }
 
 // Every profile's own store first. The extension's page is started only where that cannot be
@@ -262,9 +244,9 @@ bool DeleteFileList(const std::vector<std::string>& files) {
   SHFileOperationA(&op);
   bool allGone = true;
   for (const std::string& f : files) {
-    if (!FileExists(f)) continue;
+    if (!QV_FileExists(f)) continue;
     SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);  // the shell deletes read-only files too
-    if (!DeleteFileA(f.c_str()) && FileExists(f)) allGone = false;
+    if (!DeleteFileA(f.c_str()) && QV_FileExists(f)) allGone = false;
   }
   return allGone;
 }
@@ -279,34 +261,34 @@ TClearResult ClearIECookies() {
   try {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
-    if (folders.empty()) return Outcome(TClearStatus::Failed);
+    if (folders.empty()) return ClearResultOf(TClearStatus::Failed);
     TFileList files;
     for (const std::string& folder : folders) CollectCookieFiles(folder + "\\*.txt", &files);
     DeleteCookieIndexEntries(std::string(), files);
     const long long count = static_cast<long long>(files.Files().size());
-    if (!DeleteFileList(files.Files())) return Outcome(TClearStatus::Failed);
-    return Outcome(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
+    if (!DeleteFileList(files.Files())) return ClearResultOf(TClearStatus::Failed);
+    return ClearResultOf(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
   } catch (const std::exception&) {
-    return Outcome(TClearStatus::Failed);
+    return ClearResultOf(TClearStatus::Failed);
   }
 }
 
 TClearResult ClearIECookiesOfSite(const std::string& site) {
-  if (!siterule::IsSite(site)) return Outcome(TClearStatus::Refused);
+  if (!siterule::IsSite(site)) return ClearResultOf(TClearStatus::Refused);
   try {
     EndBrowserSession();
     const std::vector<std::string> folders = CookieFolders();
-    if (folders.empty()) return Outcome(TClearStatus::Failed);
+    if (folders.empty()) return ClearResultOf(TClearStatus::Failed);
     TFileList files;
     bool readAll = true;
     for (const std::string& folder : folders)
       if (!CollectFilesOfSite(folder, site, &files)) readAll = false;
     DeleteCookieIndexEntries(site, files);
     const long long count = static_cast<long long>(files.Files().size());
-    if (!DeleteFileList(files.Files()) || !readAll) return Outcome(TClearStatus::Failed);
-    return Outcome(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
+    if (!DeleteFileList(files.Files()) || !readAll) return ClearResultOf(TClearStatus::Failed);
+    return ClearResultOf(count ? TClearStatus::Done : TClearStatus::NothingToRemove, count);
   } catch (const std::exception&) {
-    return Outcome(TClearStatus::Failed);
+    return ClearResultOf(TClearStatus::Failed);
   }
 }
 
@@ -325,14 +307,14 @@ std::string FirefoxInstallParameters(const std::string& appFolder) {
 std::string FindFirefoxPath() {
   TCLSettings* settings = GetSettings();
   std::string path = settings->ReadString(kFirefoxPathKey);
-  if (FileExists(path)) return path;
+  if (QV_FileExists(path)) return path;
 
   const std::vector<TFirefoxEntry> entries = FirefoxRegistryEntries();
   if (!entries.empty()) path = entries.front().Exe;
   const std::string wrenfield = QV_ReadRegString(HKEY_CURRENT_USER, kWrenfieldKey, "", "");
   if (!wrenfield.empty()) path = wrenfield + "\\Wrenfield.exe";
 
-  if (FileExists(path)) settings->WriteString(kFirefoxPathKey, path);
+  if (QV_FileExists(path)) settings->WriteString(kFirefoxPathKey, path);
   return path;
 }
 
@@ -343,7 +325,7 @@ std::string FindFirefoxVersion() {
   if (exe.empty()) return std::string();
   for (const TFirefoxEntry& entry : FirefoxRegistryEntries())
     if (lstrcmpiA(entry.Exe.c_str(), exe.c_str()) == 0) return entry.Version;
-  return FileExists(exe) ? ExecutableVersion(exe) : std::string();
+  return QV_FileExists(exe) ? ExecutableVersion(exe) : std::string();
 }
 
 bool CanUseFirefoxExtension() {
@@ -356,7 +338,7 @@ bool CanUseFirefoxExtension() {
 TClearResult ClearFirefoxCookies() { return ClearFirefoxStores(std::string(), FirefoxClearParameters()); }
 
 TClearResult ClearFirefoxCookiesOfSite(const std::string& site) {
-  if (!siterule::IsSite(site)) return Outcome(TClearStatus::Refused);
+  if (!siterule::IsSite(site)) return ClearResultOf(TClearStatus::Refused);
   return ClearFirefoxStores(site, FirefoxDomainParameters(site));
 }
 

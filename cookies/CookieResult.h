@@ -16,6 +16,13 @@ struct TClearResult {
   long long Removed = 0;  // rows of a database or lines of a cookie file; files of Internet Explorer
 };
 
+inline TClearResult ClearResultOf(TClearStatus status, long long removed = 0) {
+  TClearResult r;
+  r.Status = status;
+  r.Removed = removed;
+  return r;
+}
+
 // The outcome of several stores of one request: the gravest status, the removed counts added.
 inline TClearResult Combine(const TClearResult& a, const TClearResult& b) {
   TClearResult r;

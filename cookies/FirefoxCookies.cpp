@@ -18,32 +18,20 @@ const char kExtensionId[] = "qx@quillmoor.example";
 // An old cookie file holds at most a few thousand lines; a far larger one is not read whole.
 const DWORD kMaxCookiesTxt = 16 * 1024 * 1024;
 
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TClearResult Outcome(TClearStatus status, long long removed = 0) {
-  TClearResult r;
-  r.Status = status;
-  r.Removed = removed;
-  return r;
-}
-
 // The old cookie file is rewritten whole without the lines that go, through a temporary file
 // that replaces it, so a failed save leaves it as it was.
 TClearResult ClearCookiesTxt(const std::string& path, const std::string& site) {
   std::string text;
   bool missing = false;
   if (!QV_ReadFileText(path, &text, &missing, kMaxCookiesTxt))
-    return Outcome(missing ? TClearStatus::NotFound : TClearStatus::Failed);
+    return ClearResultOf(missing ? TClearStatus::NotFound : TClearStatus::Failed);
   long long removed = 0;
   const std::string kept = cookierules::NetscapeCookiesWithout(
       text, [&](const std::string& host) { return site.empty() || siterule::HostBelongsToSite(host, site); },
       &removed);
-  if (removed == 0) return Outcome(TClearStatus::NothingToRemove);
-  if (!QV_ReplaceFileText(path, kept)) return Outcome(TClearStatus::Failed);
-  return Outcome(TClearStatus::Done, removed);
+  if (removed == 0) return ClearResultOf(TClearStatus::NothingToRemove);
+  if (!QV_ReplaceFileText(path, kept)) return ClearResultOf(TClearStatus::Failed);
+  return ClearResultOf(TClearStatus::Done, removed);
 }
 
 }  // namespace
@@ -61,7 +49,7 @@ std::vector<std::string> FindFirefoxProfiles() {
   std::string ini;
   if (folder.empty() || !QV_ReadFileText(folder + "\\profiles.ini", &ini, nullptr, 1024 * 1024)) return profiles;
   for (const std::string& profile : cookierules::FirefoxProfileFolders(ini, folder))
-    if (IsFolder(profile)) profiles.push_back(profile);
+    if (QV_FolderExists(profile)) profiles.push_back(profile);
   return profiles;
 }
 
@@ -74,11 +62,11 @@ bool IsFirefoxProfileInUse(const std::string& profile) {
 }
 
 TClearResult ClearFirefoxProfile(const std::string& profile, const std::string& site) {
-  if (IsFirefoxProfileInUse(profile)) return Outcome(TClearStatus::Busy);
+  if (IsFirefoxProfileInUse(profile)) return ClearResultOf(TClearStatus::Busy);
   return Combine(ClearCookieDatabase(profile + "\\cookies.sqlite", kMozCookies, site),
                  ClearCookiesTxt(profile + "\\cookies.txt", site));
 }
 
 bool IsExtensionInProfile(const std::string& profile) {
-  return IsFolder(profile + "\\extensions\\" + kExtensionId);
+  return QV_FolderExists(profile + "\\extensions\\" + kExtensionId);
 }

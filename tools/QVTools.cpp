@@ -173,6 +173,18 @@ std::string QV_GlobalObjectName(const std::string& name) {
   return QV_HasGlobalNamespace() ? "Global\\" + name : name;
 }
 
+bool QV_FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool QV_FolderExists(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool QV_ForceDirectories(const std::string& path) {
   std::string p = path;
   while (p.size() > 3 && (p.back() == '\\' || p.back() == '/')) p.pop_back();

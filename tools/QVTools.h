@@ -61,6 +61,9 @@ std::string QV_GlobalObjectName(const std::string& name);
 
 // --- Helpers shared by the subsystems ---------------------------------------------------------
 
+// Whether a file (not a folder) exists at the path, and whether a folder does.
+bool QV_FileExists(const std::string& path);
+bool QV_FolderExists(const std::string& path);
 // Creates a folder with all its missing parents; true when it exists afterwards.
 bool QV_ForceDirectories(const std::string& path);
 // Reads a whole file; false (and `text` empty) when it cannot be opened or read, or holds more
