@@ -142,7 +142,7 @@ void TEmbeddedBrowser::CreateParams(TCreateParams& p) {
   p.WindowClass.hbrBackground = nullptr;
 }
 
-bool TEmbeddedBrowser::Navigate(const std::string& url) {
+bool TEmbeddedBrowser::Announce(const std::string& url) {
   VARIANT vUrl, vFlags, vFrame, vPost, vHeaders;
   VariantInit(&vUrl);
   VariantInit(&vFlags);
@@ -165,7 +165,21 @@ bool TEmbeddedBrowser::Navigate(const std::string& url) {
   VariantClear(&vFrame);
   VariantClear(&vPost);
   VariantClear(&vHeaders);
-  if (cancel != VARIANT_FALSE) return false;
+  return cancel == VARIANT_FALSE;
+}
+
+bool TEmbeddedBrowser::NavigateCached(const std::string& file, const std::string& origin) {
+  if (!IsWebAddress(origin) || !Announce(origin)) return false;
+  fetchId_ = 0;
+  std::string content;
+  if (!ReadLocalFile(file, &content)) content = "<h3>The page cannot be shown</h3><p>" + origin + "</p>";
+  // Under the origin's address: every rule for a web page's links and pictures holds for the copy.
+  ShowDocument(origin, content, IsPngBytes(content));
+  return true;
+}
+
+bool TEmbeddedBrowser::Navigate(const std::string& url) {
+  if (!Announce(url)) return false;
 
   fetchId_ = 0;  // a fetch still running is forgotten
   if (url.empty() || url == "about:blank") {
