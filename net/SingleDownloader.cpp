@@ -467,6 +467,16 @@ TSingleDownloader::~TSingleDownloader() {
 }
 
 LRESULT CALLBACK TSingleDownloader::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TIMER) {
+    KillTimer(hwnd, wp);
+    if (auto* self = reinterpret_cast<TSingleDownloader*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))) {
+      try {
+        self->TimedOut(static_cast<uint32_t>(wp));
+      } catch (...) {  // as below
+      }
+    }
+    return 0;
+  }
   if (msg == ProgressMessage() || msg == DoneMessage()) {
     auto* self = reinterpret_cast<TSingleDownloader*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return 0;
@@ -505,7 +515,19 @@ void TSingleDownloader::Start(bool toFile) {
     return;
   }
   current_ = worker;
+  // The whole limit holds for the component even where the worker cannot see it: a call that
+  // waits for a server sending a byte now and then (the answer's head, say) returns only when
+  // the head is complete, and closing its handle does not end it everywhere.
+  SetTimer(window_, worker->Id(), std::max<DWORD>(Limits.TotalMs, 1), nullptr);
   if (WaitThread) PumpUntilIdle();
+}
+
+void TSingleDownloader::TimedOut(uint32_t id) {
+  if (!current_ || current_->Id() != id) return;
+  std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
+  current_.reset();
+  worker->Abandon();  // it ends on its own, reporting nothing
+  OnError(this);
 }
 
 void TSingleDownloader::PumpUntilIdle() {
@@ -533,6 +555,7 @@ void TSingleDownloader::CancelDownload() {
   if (!current_) return;
   std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
   current_.reset();
+  KillTimer(window_, worker->Id());
   worker->Abandon();
   cancelled_ = true;
 }
@@ -547,6 +570,7 @@ void TSingleDownloader::Completed(uint32_t id) {
   if (!current_ || current_->Id() != id) return;
   std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
   current_.reset();
+  KillTimer(window_, id);
   // The component is idle from here on, so a handler may start the next download.
   if (worker->Success()) {
     if (worker->ToFile())

@@ -176,6 +176,8 @@ class TSingleDownloader : public TComponent {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Start(bool toFile);
   void Completed(uint32_t id);
+  // The whole limit of transfer `id` passed: it is abandoned and reported as failed.
+  void TimedOut(uint32_t id);
   void Progressed(uint32_t id);
   // Pumps this thread's messages until the current transfer is over; false when the component
   // was destroyed meanwhile.

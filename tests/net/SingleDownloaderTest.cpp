@@ -594,6 +594,9 @@ TEST_F(SingleDownloaderTest, TimeLimitsEndStalledAndTricklingServersAndCancelEnd
   Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
     if (path == "/silent") {
       c.WaitRelease(60000);
+    } else if (path == "/trickle-head") {  // one call waits for the whole head
+      for (char ch : std::string("HTTP/1.0 200 OK\r\nX-Slow: 1234567890\r\n\r\nbody"))
+        if (!c.Send(std::string(1, ch)) || c.WaitRelease(600)) return;
     } else {
       if (!c.Send(path == "/trickle" ? "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\n")) return;
       for (int i = 0; i < 100 && !c.WaitRelease(600); ++i)
@@ -605,7 +608,8 @@ TEST_F(SingleDownloaderTest, TimeLimitsEndStalledAndTricklingServersAndCancelEnd
   limits.IdleMs = 1500;
   limits.TotalMs = 3000;
   struct Case { const char* path; DWORD atLeast, atMost; } cases[] = {
-      {"/silent", 1200, 1500 + 1500}, {"/trickle", 2700, 3000 + 1500}, {"/trickle-nolength", 2700, 3000 + 1500}};
+      {"/silent", 1200, 1500 + 1500}, {"/trickle", 2700, 3000 + 1500}, {"/trickle-nolength", 2700, 3000 + 1500},
+      {"/trickle-head", 2700, 3000 + 1500}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     TRecorder r;
