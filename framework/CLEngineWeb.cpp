@@ -44,8 +44,10 @@ std::string WebActionURL(const std::string& action, bool withParams) {
   } else {
     address = settings->ReadString("URL.Redirect");
   }
+  // The action may come from a page's "wcme:" link: encoded, it cannot add parameters of its own
+  // ("x&PID=..."), and the names the server knows read the same.
   if (withParams && urltext::StartsWithNoCase(address, "http"))
-    address = urltext::AppendQuery(address, "ACTION=" + action + "&" + WebQueryParams());
+    address = urltext::AppendQuery(address, "ACTION=" + urltext::UrlEncode(action) + "&" + WebQueryParams());
   return address;
 }
 
@@ -107,7 +109,12 @@ std::string TCLEngine::GetActionURL(const std::string& action, bool withParams) 
 
 void TCLEngine::OpenURL(const std::string& url) const { WebOpenURL(Application()->Handle(), url); }
 
-void TCLEngine::OpenActionPage(const std::string& action) const { OpenURL(GetActionURL(action, true)); }
+void TCLEngine::OpenActionPage(const std::string& action) const {
+  // An action without an address opens nothing: the shell given an empty address would open a
+  // folder window.
+  const std::string address = GetActionURL(action, true);
+  if (urltext::HasVisibleText(address)) OpenURL(address);
+}
 
 void TCLEngine::HandleBeforeNavigate(TObject* /*sender*/, IDispatch* /*pDisp*/, VARIANT& url, VARIANT& /*flags*/,
                                      VARIANT& /*targetFrameName*/, VARIANT& /*postData*/, VARIANT& /*headers*/,

@@ -16,7 +16,8 @@ urltext::TQueryInputs GatherQueryInputs();
 // The installation query ("sszzz&PID=...&CHL=...").
 std::string WebQueryParams();
 // The address of an action: "URL." + action ("%exepath%" replaced by the program folder), else
-// "URL.Redirect"; with `withParams` and a web address, "ACTION=" + action and the query appended.
+// "URL.Redirect"; with `withParams` and a web address, "ACTION=" + the form-encoded action and the
+// query appended.
 std::string WebActionURL(const std::string& action, bool withParams);
 // Opens an address in the default browser; `window` owns anything the shell shows.
 void WebOpenURL(HWND window, const std::string& url);

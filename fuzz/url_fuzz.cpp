@@ -21,8 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pairs.Lines();
   VersionToInt(text);
   AppendQuery(text, text);
-  std::string server, object;
-  SplitDownloadAddress(text, &server, &object);
+  TDownloadAddress address;
+  if (ParseDownloadAddress(text, &address)) {
+    if (address.Server.empty() || address.Object.empty() || address.Object[0] != '/' || address.Port == 0) std::abort();
+    for (char c : address.Server + address.Object)
+      if (static_cast<unsigned char>(c) <= ' ' || c == 127) std::abort();
+  }
   const std::string escaped = EscapeForCommandLine(text);
   for (char c : escaped)
     if (c == '"' || static_cast<unsigned char>(c) < 32 || c == 127) std::abort();

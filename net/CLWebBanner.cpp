@@ -3,6 +3,7 @@
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "net/BannerText.h"
+#include "platform/TraceChannel.h"
 #include "tools/QVTools.h"
 
 QM_REGISTER_CLASS(TCLWebBanner, b) {
@@ -57,7 +58,14 @@ void TCLWebBanner::UpdateBanner() {
   const bannertext::TBannerChoice choice =
       bannertext::ChooseBanner(settings, s->DataPath(), ExeDir(), &CacheFileExists);
   URL = choice.Shown;
-  Navigate(choice.Shown);
+  if (choice.Uncachable)
+    TraceTagged("Banner " + BannerName + ": " + choice.Remote +
+                    (choice.Shown == choice.Remote ? " cannot be cached, shown uncached" : " is no web address, not shown"),
+                "CLBanner");
+  if (choice.ShownCached)
+    NavigateCached(choice.Shown, choice.Remote);
+  else
+    Navigate(choice.Shown);
   TCLEngine* engine = GetEngine();
   if (!choice.Fetch || !engine) return;
   if (!pending_.empty()) engine->ReleaseDownload(pending_);
@@ -74,7 +82,8 @@ void TCLWebBanner::OwnBeforeNavigate(TObject* sender, IDispatch* pDisp, VARIANT&
 }
 
 void TCLWebBanner::Downloaded(TObject*, const std::string& fileName, int32_t) {
+  const std::string origin = pending_;
   pending_.clear();
-  Navigate(fileName);
+  NavigateCached(fileName, origin);
   URL = fileName;
 }

@@ -2,21 +2,15 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
+#include "framework/CLSettings.h"
 #include "tools/QVTools.h"
 #include "tools/UrlText.h"
 
 namespace {
-
-struct TInternetTraits {
-  using Handle = HINTERNET;
-  static Handle Invalid() { return nullptr; }
-  static bool Valid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { InternetCloseHandle(h); }
-};
-using TInternetHandle = TUniqueHandle<TInternetTraits>;
 
 // Registered messages, so that a notification that reaches a window other than the one meant
 // (a destroyed window's handle taken again) means nothing to it.
@@ -113,13 +107,78 @@ bool ReplaceWithCopy(const std::string& source, const std::string& target) {
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
+void SetTimeLimit(HINTERNET h, DWORD option, DWORD ms) {
+  InternetSetOptionA(h, option, &ms, sizeof ms);
+}
+
+// The send and receive limits of a handle; the data options are what older WinInet versions
+// read for the same waits.
+void SetIdleLimit(HINTERNET h, DWORD ms) {
+  for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    SetTimeLimit(h, option, ms);
+}
+
+// The time left of a transfer's whole limit, as a limit for its next wait: `each` or less, 0
+// once the whole limit is spent.
+class TDeadline {
+ public:
+  explicit TDeadline(DWORD totalMs) : start_(GetTickCount()), total_(totalMs) {}
+  DWORD Next(DWORD each) const {
+    const DWORD spent = GetTickCount() - start_;
+    if (spent >= total_) return 0;
+    return std::min(each, total_ - spent);
+  }
+
+ private:
+  DWORD start_, total_;
+};
+
+DWORD ShortenedLimit(TCLSettings* settings, const char* key, DWORD limit) {
+  const int64_t value = settings->ReadInteger(key);
+  return value > 0 && value < static_cast<int64_t>(limit) ? static_cast<DWORD>(value) : limit;
+}
+
 }  // namespace
+
+TTransferLimits TransferLimitsFromSettings() {
+  TTransferLimits limits;
+  TCLSettings* settings = GetSettings();
+  limits.ConnectMs = ShortenedLimit(settings, "Net.ConnectLimit", limits.ConnectMs);
+  limits.IdleMs = ShortenedLimit(settings, "Net.IdleLimit", limits.IdleMs);
+  limits.TotalMs = ShortenedLimit(settings, "Net.TotalLimit", limits.TotalMs);
+  return limits;
+}
+
+// --- The handles of a transfer ------------------------------------------------------------------
+
+HINTERNET TTransferHandles::Add(HINTERNET h) {
+  if (!h) return nullptr;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (closed_) {
+    InternetCloseHandle(h);
+    return nullptr;
+  }
+  handles_.push_back(h);
+  return h;
+}
+
+void TTransferHandles::CloseAll() {
+  std::vector<HINTERNET> handles;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
+    handles.swap(handles_);
+  }
+  for (auto it = handles.rbegin(); it != handles.rend(); ++it) InternetCloseHandle(*it);
+}
 
 // --- The worker ---------------------------------------------------------------------------------
 
 QM_REGISTER_CLASS(TSingleDownloaderThread, b) { (void)b; }
 
 std::atomic<DWORD> TSingleDownloaderThread::LastRequestFlags{0xFFFFFFFFu};
+std::atomic<int> TSingleDownloaderThread::running_{0};
 
 TSingleDownloaderThread::TSingleDownloaderThread(const TDownloadRequest& request,
                                                  const TOnProgressEvent& onProgress, HWND notifyWindow)
@@ -137,8 +196,10 @@ TSingleDownloaderThread::~TSingleDownloaderThread() = default;
 bool TSingleDownloaderThread::Start(const std::shared_ptr<TSingleDownloaderThread>& self) {
   auto* ref = new std::shared_ptr<TSingleDownloaderThread>(self);
   DWORD threadId = 0;
+  ++running_;
   HANDLE thread = CreateThread(nullptr, 0, &ThreadProc, ref, 0, &threadId);
   if (!thread) {
+    --running_;
     delete ref;
     return false;
   }
@@ -157,6 +218,8 @@ DWORD WINAPI TSingleDownloaderThread::ThreadProc(void* param) {
   // The component takes its own reference from its current worker; a detached worker dies
   // when `self` goes.
   if (self->completionAttached_) PostMessageA(self->notifyWindow_, DoneMessage(), self->id_, 0);
+  self.reset();
+  --running_;
   return 0;
 }
 
@@ -167,6 +230,22 @@ void TSingleDownloaderThread::Abandon() {
   success_ = false;
   terminated_ = true;
   SetEvent(abandoned_.get());
+  // Closing a handle waits, in some WinInet versions, for a call in progress on it to return,
+  // so the handles are closed on a thread of their own: cancel never waits for the server.
+  auto* ref = new std::shared_ptr<TTransferHandles>(handles_);
+  HANDLE closer = CreateThread(nullptr, 0, &CloseProc, ref, 0, nullptr);
+  if (closer) {
+    CloseHandle(closer);
+  } else {
+    delete ref;
+    handles_->CloseAll();
+  }
+}
+
+DWORD WINAPI TSingleDownloaderThread::CloseProc(void* param) {
+  std::unique_ptr<std::shared_ptr<TTransferHandles>> handles(static_cast<std::shared_ptr<TTransferHandles>*>(param));
+  (*handles)->CloseAll();
+  return 0;
 }
 
 void TSingleDownloaderThread::DeliverProgress() {
@@ -195,38 +274,50 @@ void TSingleDownloaderThread::Execute() {
 }
 
 bool TSingleDownloaderThread::Transfer() {
-  std::string server, object;
-  urltext::SplitDownloadAddress(request_.URL, &server, &object);
+  urltext::TDownloadAddress address;
+  if (!urltext::ParseDownloadAddress(request_.URL, &address)) return false;
   if (Terminated()) return false;
+  const TTransferLimits& limits = request_.Limits;
+  const TDeadline deadline(limits.TotalMs);
 
-  TInternetHandle root(InternetOpenA(OrNull(request_.Agent), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  HINTERNET root = handles_->Add(InternetOpenA(OrNull(request_.Agent), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return false;
-  TInternetHandle connection(InternetConnectA(root.get(), server.c_str(), INTERNET_DEFAULT_HTTP_PORT,
-                                              OrNull(request_.UserName), OrNull(request_.Password),
-                                              INTERNET_SERVICE_HTTP, 0, 0));
+  // Set on the root handle too, so that the handles opened from it start with them.
+  SetTimeLimit(root, INTERNET_OPTION_CONNECT_TIMEOUT, limits.ConnectMs);
+  SetIdleLimit(root, limits.IdleMs);
+  HINTERNET connection =
+      handles_->Add(InternetConnectA(root, address.Server.c_str(), address.Port, OrNull(request_.UserName),
+                                    OrNull(request_.Password), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return false;
   const bool post = !request_.PostQuery.empty();
   const char* accept[2] = {request_.AcceptTypes.c_str(), nullptr};
-  const DWORD flags = request_.UseCache ? 0 : INTERNET_FLAG_RELOAD;
-  LastRequestFlags = flags;
-  TInternetHandle request(HttpOpenRequestA(connection.get(), post ? "POST" : "GET", object.c_str(),
-                                           "HTTP/1.0", OrNull(request_.Referer), accept, flags, 0));
+  const DWORD cacheFlags = request_.UseCache ? 0 : INTERNET_FLAG_RELOAD;
+  LastRequestFlags = cacheFlags;
+  // No flag that ignores a certificate problem, ever: an answer over TLS counts only from the
+  // server its address names, and without the dialogs a problem is a failed transfer.
+  const DWORD flags = cacheFlags | INTERNET_FLAG_NO_UI | (address.Secure ? INTERNET_FLAG_SECURE : 0);
+  HINTERNET request = handles_->Add(HttpOpenRequestA(connection, post ? "POST" : "GET", address.Object.c_str(),
+                                                    "HTTP/1.0", OrNull(request_.Referer), accept, flags, 0));
   if (!request) return false;
+  const DWORD connectMs = deadline.Next(limits.ConnectMs), idleMs = deadline.Next(limits.IdleMs);
+  if (connectMs == 0 || idleMs == 0 || Terminated()) return false;
+  SetTimeLimit(request, INTERNET_OPTION_CONNECT_TIMEOUT, connectMs);
+  SetIdleLimit(request, idleMs);
   if (post) {
     std::string headers = request_.ContentType.empty()
                               ? std::string("Content-Type: application/x-www-form-urlencoded")
                               : request_.ContentType;
-    HttpSendRequestA(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+    HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
                      const_cast<char*>(request_.PostQuery.data()), static_cast<DWORD>(request_.PostQuery.size()));
   } else {
-    HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+    HttpSendRequestA(request, nullptr, 0, nullptr, 0);
   }
   if (Terminated()) return false;
 
   // An error page is no resource: only a status of 200-299 counts (and no status at all means
   // no server answered).
   DWORD status = 0, statusSize = sizeof status, index = 0;
-  if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, &index))
+  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, &index))
     return false;
   if (status < 200 || status > 299) return false;
 
@@ -234,7 +325,7 @@ bool TSingleDownloaderThread::Transfer() {
   DWORD lengthSize = 1024;
   index = 0;
   hasContentLength_ =
-      HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthBuffer.get(), &lengthSize, &index) != FALSE;
+      HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, lengthBuffer.get(), &lengthSize, &index) != FALSE;
   if (Terminated()) return false;
   if (!hasContentLength_ && request_.BinaryData) return false;
   if (hasContentLength_) {
@@ -278,8 +369,23 @@ bool TSingleDownloaderThread::Transfer() {
   char chunk[kDownloadChunk];
   for (;;) {
     if (Terminated()) return false;
+    // A server that sends a byte now and then never reaches the wait's limit: the whole limit
+    // ends it.
+    const DWORD waitMs = deadline.Next(limits.IdleMs);
+    if (waitMs == 0) return false;
+    SetIdleLimit(request, waitMs);
+    // Only what has arrived is read: a read of more waits until all of it is there (or the body
+    // ends), and a server that sends a byte now and then would hold it past every limit.
+    // A failed wait or read (a limit reached, the connection reset) is a failed transfer, even
+    // without an announced length: only the server's own end of the body completes it.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+    if (available == 0) break;
+    if (Terminated() || deadline.Next(limits.IdleMs) == 0) return false;
     DWORD got = 0;
-    if (!InternetReadFile(request.get(), chunk, kDownloadChunk, &got) || got == 0) break;
+    if (!InternetReadFile(request, chunk, std::min<DWORD>(available, kDownloadChunk), &got)) return false;
+    if (got == 0) break;
+    if (Terminated() || deadline.Next(limits.IdleMs) == 0) return false;
     lastChunk_ = got;
     if (static_cast<int64_t>(totalReceived_) + got > INT32_MAX) return false;
     if (request_.ToFile) {
@@ -361,6 +467,16 @@ TSingleDownloader::~TSingleDownloader() {
 }
 
 LRESULT CALLBACK TSingleDownloader::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TIMER) {
+    KillTimer(hwnd, wp);
+    if (auto* self = reinterpret_cast<TSingleDownloader*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))) {
+      try {
+        self->TimedOut(static_cast<uint32_t>(wp));
+      } catch (...) {  // as below
+      }
+    }
+    return 0;
+  }
   if (msg == ProgressMessage() || msg == DoneMessage()) {
     auto* self = reinterpret_cast<TSingleDownloader*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return 0;
@@ -392,13 +508,26 @@ void TSingleDownloader::Start(bool toFile) {
   r.BinaryData = BinaryData;
   r.UseCache = UseCache;
   r.ToFile = toFile;
+  r.Limits = Limits;
   auto worker = std::make_shared<TSingleDownloaderThread>(r, OnProgress, window_);
   if (!window_ || !TSingleDownloaderThread::Start(worker)) {
     OnError(this);  // no thread, no transfer: report it as the failure it is
     return;
   }
   current_ = worker;
+  // The whole limit holds for the component even where the worker cannot see it: a call that
+  // waits for a server sending a byte now and then (the answer's head, say) returns only when
+  // the head is complete, and closing its handle does not end it everywhere.
+  SetTimer(window_, worker->Id(), std::max<DWORD>(Limits.TotalMs, 1), nullptr);
   if (WaitThread) PumpUntilIdle();
+}
+
+void TSingleDownloader::TimedOut(uint32_t id) {
+  if (!current_ || current_->Id() != id) return;
+  std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
+  current_.reset();
+  worker->Abandon();  // it ends on its own, reporting nothing
+  OnError(this);
 }
 
 void TSingleDownloader::PumpUntilIdle() {
@@ -426,6 +555,7 @@ void TSingleDownloader::CancelDownload() {
   if (!current_) return;
   std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
   current_.reset();
+  KillTimer(window_, worker->Id());
   worker->Abandon();
   cancelled_ = true;
 }
@@ -440,6 +570,7 @@ void TSingleDownloader::Completed(uint32_t id) {
   if (!current_ || current_->Id() != id) return;
   std::shared_ptr<TSingleDownloaderThread> worker = std::move(current_);
   current_.reset();
+  KillTimer(window_, id);
   // The component is idle from here on, so a handler may start the next download.
   if (worker->Success()) {
     if (worker->ToFile())

@@ -60,6 +60,7 @@ QM_DEFERRED_SLOT("wininet.dll", InternetOpenUrlA, 24, TFailsNull);
 QM_DEFERRED_SLOT("wininet.dll", InternetConnectA, 32, TFailsNull);
 QM_DEFERRED_SLOT("wininet.dll", InternetSetOptionA, 16, TFailsFalse);
 QM_DEFERRED_SLOT("wininet.dll", InternetReadFile, 16, TFailsFalse);
+QM_DEFERRED_SLOT("wininet.dll", InternetQueryDataAvailable, 16, TFailsFalse);
 QM_DEFERRED_SLOT("wininet.dll", InternetCloseHandle, 4, TFailsFalse);
 QM_DEFERRED_SLOT("wininet.dll", HttpOpenRequestA, 32, TFailsNull);
 QM_DEFERRED_SLOT("wininet.dll", HttpSendRequestA, 20, TFailsFalse);

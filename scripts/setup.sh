@@ -12,7 +12,7 @@ deps="$build/deps"
 # googletest: the tests' CMake builds /usr/src/googletest; python3: this script runs Debian's own.
 packages=("g++-mingw-w64-${cpu//_/-}-posix" libz-mingw-w64-dev wine wine32:i386 wine64 xvfb xauth cmake
           fonts-wine imagemagick xz-utils nsis clang libclang-rt-14-dev zlib1g-dev g++ googletest python3
-          xcompmgr tcl8.6 publicsuffix dpkg-dev)
+          xcompmgr tcl8.6 publicsuffix dpkg-dev openssl)
 # The companion extension's tests run under Node; a machine may have a Node of its own that no
 # package accounts for, so the command decides, not the package.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)

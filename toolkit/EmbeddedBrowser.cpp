@@ -38,8 +38,14 @@ bool ReadLocalFile(const std::string& path, std::string* out) {
   return true;
 }
 
-// Reads a web address whole (up to the page limit); false on any failure.
-bool FetchUrl(HINTERNET session, const std::string& url, std::string* out) {
+// A page and its pictures together get this long: a server that sends a byte now and then
+// never reaches the limit of a single wait.
+const DWORD kFetchTotalMs = 60000;
+
+// Reads a web address whole (up to the page limit) before `deadline` (a tick count); false on
+// any failure.
+bool FetchUrl(HINTERNET session, const std::string& url, DWORD deadline, std::string* out) {
+  if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
   HINTERNET req = InternetOpenUrlA(session, url.c_str(), nullptr, 0,
                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0);
   if (!req) return false;
@@ -51,7 +57,15 @@ bool FetchUrl(HINTERNET session, const std::string& url, std::string* out) {
   std::string data;
   char buf[16384];
   DWORD got = 0;
-  while (ok && InternetReadFile(req, buf, sizeof buf, &got) && got > 0) {
+  // Only what has arrived is read: a read of more waits for all of it.
+  DWORD available = 0;
+  while (ok && InternetQueryDataAvailable(req, &available, 0, 0) && available > 0) {
+    if (static_cast<LONG>(deadline - GetTickCount()) <= 0 ||
+        !InternetReadFile(req, buf, std::min<DWORD>(available, sizeof buf), &got)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
     data.append(buf, got);
     if (data.size() > kMaxHtmlSize) break;
   }
@@ -82,9 +96,11 @@ DWORD WINAPI FetchThread(void* param) {
                                     nullptr, 0);
   if (session) {
     DWORD timeout = 15000;
-    InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-    InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
-    r->Ok = FetchUrl(session, r->Url, &r->Body);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+      InternetSetOptionA(session, option, &timeout, sizeof timeout);
+    const DWORD deadline = GetTickCount() + kFetchTotalMs;
+    r->Ok = FetchUrl(session, r->Url, deadline, &r->Body);
     if (r->Ok && !IsPngBytes(r->Body)) {
       THtmlDocument doc = ParseHtml(r->Body);
       int count = 0;
@@ -94,7 +110,7 @@ DWORD WINAPI FetchThread(void* param) {
         if (PictureSource(r->Url, url, nullptr) != TPictureSource::kWeb || r->Pictures.count(url)) continue;
         ++count;
         std::string bytes;
-        if (FetchUrl(session, url, &bytes)) r->Pictures[url] = std::move(bytes);
+        if (FetchUrl(session, url, deadline, &bytes)) r->Pictures[url] = std::move(bytes);
       }
     }
     InternetCloseHandle(session);
@@ -142,7 +158,7 @@ void TEmbeddedBrowser::CreateParams(TCreateParams& p) {
   p.WindowClass.hbrBackground = nullptr;
 }
 
-bool TEmbeddedBrowser::Navigate(const std::string& url) {
+bool TEmbeddedBrowser::Announce(const std::string& url) {
   VARIANT vUrl, vFlags, vFrame, vPost, vHeaders;
   VariantInit(&vUrl);
   VariantInit(&vFlags);
@@ -165,7 +181,21 @@ bool TEmbeddedBrowser::Navigate(const std::string& url) {
   VariantClear(&vFrame);
   VariantClear(&vPost);
   VariantClear(&vHeaders);
-  if (cancel != VARIANT_FALSE) return false;
+  return cancel == VARIANT_FALSE;
+}
+
+bool TEmbeddedBrowser::NavigateCached(const std::string& file, const std::string& origin) {
+  if (!IsWebAddress(origin) || !Announce(origin)) return false;
+  fetchId_ = 0;
+  std::string content;
+  if (!ReadLocalFile(file, &content)) content = "<h3>The page cannot be shown</h3><p>" + origin + "</p>";
+  // Under the origin's address: every rule for a web page's links and pictures holds for the copy.
+  ShowDocument(origin, content, IsPngBytes(content));
+  return true;
+}
+
+bool TEmbeddedBrowser::Navigate(const std::string& url) {
+  if (!Announce(url)) return false;
 
   fetchId_ = 0;  // a fetch still running is forgotten
   if (url.empty() || url == "about:blank") {

@@ -36,6 +36,11 @@ class TEmbeddedBrowser : public TskSkinControl {
   // "file:" address at once, an "http:" or "https:" address when its download completes.
   // An empty address or "about:blank" shows an empty page. Returns false when cancelled.
   bool Navigate(const std::string& url);
+  // Shows a local copy of the web page `origin` (a file this program saved) as that web page:
+  // the navigation is announced with `origin`, and its links and pictures have a web page's
+  // rights, never a local file's (no local pictures, no local files or shares followed).
+  // Returns false when cancelled or when `origin` is no web address.
+  bool NavigateCached(const std::string& file, const std::string& origin);
   void Refresh();
   void Stop();
   // The address shown (or being fetched) and its document.
@@ -70,6 +75,7 @@ class TEmbeddedBrowser : public TskSkinControl {
     std::string Text;
     int Link;
   };
+  bool Announce(const std::string& url);
   void ShowDocument(const std::string& url, const std::string& content, bool isPicture,
                     const std::map<std::string, std::string>* fetched = nullptr);
   int AddPicture(const std::string& bytes, uint64_t* budget);

@@ -1,5 +1,6 @@
 #include "tools/UrlText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace urltext {
@@ -209,16 +210,44 @@ bool HasVisibleText(const std::string& text) {
   return false;
 }
 
-void SplitDownloadAddress(const std::string& url, std::string* server, std::string* object) {
-  std::string rest = StartsWithNoCase(url, "http://") ? url.substr(7) : url;
-  size_t slash = rest.find('/');
-  if (slash == std::string::npos) {
-    server->clear();
-    *object = rest;
-  } else {
-    *server = rest.substr(0, slash);
-    *object = rest.substr(slash);
+bool ParseDownloadAddress(const std::string& url, TDownloadAddress* out) {
+  for (char c : url)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 127) return false;
+  TDownloadAddress a;
+  std::string rest = url;
+  if (StartsWithNoCase(rest, "https://")) {
+    a.Secure = true;
+    a.Port = 443;
+    rest.erase(0, 8);
+  } else if (StartsWithNoCase(rest, "http://")) {
+    rest.erase(0, 7);
+  } else if (rest.find("://") != std::string::npos || StartsWithNoCase(rest, "file:") ||
+             StartsWithNoCase(rest, "wcme:")) {
+    return false;
   }
+  const size_t end = rest.find_first_of("/?#");
+  std::string authority = rest.substr(0, end);
+  a.Object = end == std::string::npos ? "/" : rest.substr(end);
+  a.Object.erase(std::min(a.Object.find('#'), a.Object.size()));  // a fragment is never sent
+  if (a.Object.empty() || a.Object[0] != '/') a.Object.insert(0, "/");
+  if (authority.find('@') != std::string::npos || authority.find('\\') != std::string::npos) return false;
+  const size_t colon = authority.find(':');
+  if (colon != std::string::npos) {
+    const std::string port = authority.substr(colon + 1);
+    if (port.empty() || port.size() > 5) return false;
+    unsigned n = 0;
+    for (char c : port) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n == 0 || n > 65535) return false;
+    a.Port = static_cast<uint16_t>(n);
+    authority.erase(colon);
+  }
+  if (authority.empty()) return false;
+  a.Server = authority;
+  *out = a;
+  return true;
 }
 
 std::string EscapeForCommandLine(const std::string& url) {

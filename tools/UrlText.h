@@ -46,10 +46,19 @@ std::string ReplaceAllNoCase(const std::string& text, const std::string& what, c
 // Whether the text holds anything besides blanks and control characters.
 bool HasVisibleText(const std::string& text);
 
-// The downloader's address split: an optional leading "http://" (any case) is dropped; the server
-// is the text before the first "/", the object the rest from that "/" on. Without any "/", the
-// server is empty and the object is the whole remaining text. No port or scheme is interpreted.
-void SplitDownloadAddress(const std::string& url, std::string* server, std::string* object);
+// What the downloader connects to: "http://" or "https://" (any case; none means "http://"), the
+// server, an optional ":port" (1-65535, else 80 or 443) and the object, from the first "/" on
+// ("/" when the address has no path; a query right after the server gets a "/" in front).
+struct TDownloadAddress {
+  bool Secure = false;
+  std::string Server;
+  uint16_t Port = 80;
+  std::string Object;
+};
+// False for an address the downloader refuses: another scheme, no server, user information
+// ("user@host", which hides the real server from a reader), a port that is not a number in range,
+// or any blank or control character (a line break in the object would add lines to the request).
+bool ParseDownloadAddress(const std::string& url, TDownloadAddress* out);
 
 // An address made safe for a command line: double quotes and control characters (0-31, 127)
 // become "%XX", so the address can neither end its quoted argument nor add lines or arguments.

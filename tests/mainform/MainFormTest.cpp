@@ -7,11 +7,13 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "HttpTestServer.h"
 #include "components/StoredData.h"
 #include "cookies/CookieOps.h"
 #include "cookies/FirefoxCookies.h"
@@ -23,6 +25,8 @@
 #include "tools/QVTools.h"
 
 using namespace qmtest;
+using qmtest::THttpConnection;
+using qmtest::THttpTestServer;
 
 namespace {
 
@@ -741,6 +745,19 @@ BOOL CALLBACK FindMenuWindow(HWND w, LPARAM lp) {
   return FALSE;
 }
 
+// Chooses an item of the window's system menu by its underlined letter; false when no menu opened.
+bool ChooseFromSystemMenu(HWND window, HANDLE process, char letter) {
+  PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  TMenuWindow menu{GetProcessId(process)};
+  const bool open = WaitFor([&] {
+    menu.found = nullptr;
+    EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
+    return menu.found != nullptr;
+  }, 10000);
+  if (open) PostMessageA(menu.found, WM_CHAR, static_cast<WPARAM>(letter), 0);
+  return open;
+}
+
 // Waits for a visible top-level window of the class; null on time-out.
 HWND WaitWindowOfClass(const char* className, DWORD timeoutMs) {
   HWND w = nullptr;
@@ -769,18 +786,7 @@ class OfflineMainWindow : public MainWindow {
 // it. Wine keeps a menu in the process that made it, so another process cannot read its texts;
 // the letters tell the two items apart (their captions are pinned by the stored data test).
 TEST_F(OfflineMainWindow, TheSystemMenuOpensTheUpdateAndTheAboutWindow) {
-  const DWORD pid = GetProcessId(process_);
-  auto choose = [&](char letter) {
-    PostMessageA(window_, WM_SYSCOMMAND, SC_KEYMENU, ' ');
-    TMenuWindow menu{pid};
-    const bool open = WaitFor([&] {
-      menu.found = nullptr;
-      EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
-      return menu.found != nullptr;
-    }, 10000);
-    if (open) PostMessageA(menu.found, WM_CHAR, static_cast<WPARAM>(letter), 0);
-    return open;
-  };
+  auto choose = [&](char letter) { return ChooseFromSystemMenu(window_, process_, letter); };
   struct TCase {
     char letter;
     const char* windowClass;
@@ -808,6 +814,104 @@ TEST_F(OfflineMainWindow, TheSystemMenuOpensTheUpdateAndTheAboutWindow) {
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(w) || !IsWindowVisible(w); }, 10000));
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(window_) != FALSE; }, 10000));
   }
+}
+
+namespace {
+
+// The update server of the stalled-server tests: it accepts and then never answers, or sends
+// its answer a byte every 700 ms, as the test sets it.
+THttpTestServer& StallServer() {
+  static THttpTestServer server(36);
+  return server;
+}
+std::atomic<bool> g_trickle{false};
+
+const char kNetError[] = "The update server could not be reached.";
+
+// Collects the texts of a window until `part` shows; how long that took, or -1 on time-out.
+long WaitText(HWND w, const std::string& part, DWORD timeoutMs) {
+  const DWORD t0 = GetTickCount();
+  std::string texts;
+  const bool shown = WaitFor([&] {
+    texts.clear();
+    EnumChildWindows(w, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+    return texts.find(part) != std::string::npos;
+  }, timeoutMs);
+  return shown ? static_cast<long>(GetTickCount() - t0) : -1;
+}
+
+// The program with its update address at the stalling server. `limits` adds the settings that
+// shorten the transfer limits (1.5 s without a byte, 3 s for the whole answer).
+class StalledServerMainWindow : public MainWindow {
+ protected:
+  void PrepareSettings() override {
+    ASSERT_TRUE(StallServer().Listening());
+    StallServer().ResetRelease();
+    StallServer().SetHandler([](THttpConnection& c, const std::string&, const std::string&) {
+      if (!g_trickle) {
+        c.WaitRelease(60000);
+        return;
+      }
+      const std::string answer = "HTTP/1.0 200 OK\r\n\r\nmagicword=bw-update-7Q3kX9\r\nResult=0\r\n";
+      for (char ch : answer)
+        if (!c.Send(std::string(1, ch)) || c.WaitRelease(700)) return;
+    });
+    std::string text = "[setting]\r\nURL.Update=http://" + StallServer().Host() + "/check\r\n";
+    if (Limited()) text += "Net.IdleLimit=1500\r\nNet.TotalLimit=3000\r\n";
+    for (const std::string& f : SettingsFiles()) {
+      QV_ForceDirectories(f.substr(0, f.rfind('\\')));
+      WriteAll(f, text);
+    }
+  }
+  void TearDown() override {
+    StallServer().Release();
+    MainWindow::TearDown();
+  }
+  virtual bool Limited() const { return true; }
+  // Opens the update window from the system menu; null when it did not open.
+  HWND OpenUpdateWindow() {
+    if (!ChooseFromSystemMenu(window_, process_, 'u')) return nullptr;
+    return WaitWindowOfClass("TfrmCLUpdateForm", 15000);
+  }
+};
+
+class StalledServerDefaultLimitsMainWindow : public StalledServerMainWindow {
+ protected:
+  bool Limited() const override { return false; }
+};
+
+}  // namespace
+
+// A server that accepts and never answers ends in the network-error text by the wait limit; one
+// that sends a byte now and then, never waiting as long as that, by the limit of the whole answer.
+TEST_F(StalledServerMainWindow, TheUpdateWindowShowsTheNetworkErrorWithinTheLimits) {
+  struct TCase { bool trickle; long atLeast, atMost; } cases[] = {{false, 1000, 1500 + 2000}, {true, 2500, 3000 + 2000}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.trickle ? "trickle" : "silent");
+    g_trickle = c.trickle;
+    HWND w = OpenUpdateWindow();
+    ASSERT_NE(w, nullptr);
+    const long took = WaitText(w, kNetError, 15000);
+    EXPECT_GE(took, c.atLeast);
+    EXPECT_LE(took, c.atMost);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(window_) != FALSE; }, 10000));
+  }
+}
+
+// With the full limits a stalled check would hold its worker for half a minute: closing the
+// main window still ends the program at once.
+TEST_F(StalledServerDefaultLimitsMainWindow, ClosingTheMainWindowDuringAStalledCheckEndsTheProgram) {
+  g_trickle = false;
+  const size_t before = StallServer().RequestCount();
+  HWND w = OpenUpdateWindow();
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return StallServer().RequestCount() > before; }, 10000));
+  const DWORD t0 = GetTickCount();
+  PostMessageA(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitExit(process_, 5000), 0);
+  EXPECT_LT(GetTickCount() - t0, 5000u);
+  window_ = nullptr;
 }
 
 namespace {

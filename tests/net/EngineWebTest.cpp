@@ -306,6 +306,20 @@ TEST_F(EngineTest, WcmeLinkOpensTheActionPageInTheBrowserAndCancels) {
   EXPECT_EQ(Navigate("http://support.example/page.htm"), VARIANT_FALSE);
   qmtest::WaitFor([] { return false; }, 500);
   EXPECT_FALSE(qmtest::Exists(dir / "opened.txt"));
+
+  // A page name goes into the query encoded, so it cannot add parameters of its own; a page
+  // with no address at all (no redirect address either) opens nothing, not even an empty one.
+  std::vector<std::string> opens;
+  const TWebUrlOpener saved = SetWebUrlOpener([&](HWND, const std::string& url) { opens.push_back(url); });
+  EXPECT_EQ(Navigate("wcme:PAGE=x%26PID%3Devil+1"), VARIANT_TRUE);
+  GetSettings()->WriteString("URL.Redirect", "");
+  EXPECT_EQ(Navigate("wcme:PAGE=nowhere"), VARIANT_TRUE);
+  GetSettings()->WriteString("URL.Redirect", " \t");
+  EXPECT_EQ(Navigate("wcme:PAGE=nowhere"), VARIANT_TRUE);
+  SetWebUrlOpener(saved);
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].find("ACTION=x%26PID%3Devil+1&"), opens[0].find('?') + 1) << opens[0];
+  EXPECT_EQ(opens[0].find("&PID=evil"), std::string::npos) << opens[0];
 }
 
 TEST_F(EngineTest, EngineRegistryOwnsItsDownloadersThroughTheApplication) {

@@ -330,7 +330,7 @@ TEST_F(SingleDownloaderTest, FailuresRaiseOnErrorAndLeaveTheTargetFileAlone) {
   }
   EXPECT_EQ(Server().RequestCount(), static_cast<size_t>(expected));
 
-  // No server at all, and an address without a path (empty server name).
+  // No server at all, and an address without a path, whose "/" the server leaves unanswered.
   for (std::string url : {std::string("http://") + kNobody + "/x", "http://" + Host()}) {
     for (bool toFile : {false, true}) {
       TRecorder r;
@@ -584,6 +584,66 @@ TEST_F(SingleDownloaderTest, HostileServersNeverHoldTheUserInterfaceThread) {
   EXPECT_EQ(a.nFileSizeLow, static_cast<DWORD>(kHuge));
   DeleteFileA(target.c_str());
   EXPECT_LT(ui.Worst(), 2000u) << "the user-interface thread was held";
+}
+
+// A server that accepts and never answers, and ones that trickle a byte now and then (with and
+// without an announced length): each ends in OnError, the first by the wait limit, the others by
+// the whole limit although no single wait reaches its own; none passes off a part as the answer.
+// Cancel and the component's destruction close the handles, so the worker ends with them.
+TEST_F(SingleDownloaderTest, TimeLimitsEndStalledAndTricklingServersAndCancelEndsTheWorker) {
+  Server().SetHandler([](THttpConnection& c, const std::string&, const std::string& path) {
+    if (path == "/silent") {
+      c.WaitRelease(60000);
+    } else if (path == "/trickle-head") {  // one call waits for the whole head
+      for (char ch : std::string("HTTP/1.0 200 OK\r\nX-Slow: 1234567890\r\n\r\nbody"))
+        if (!c.Send(std::string(1, ch)) || c.WaitRelease(600)) return;
+    } else {
+      if (!c.Send(path == "/trickle" ? "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\n")) return;
+      for (int i = 0; i < 100 && !c.WaitRelease(600); ++i)
+        if (!c.Send("t")) return;
+    }
+  });
+  TTransferLimits limits;
+  limits.ConnectMs = 2000;
+  limits.IdleMs = 1500;
+  limits.TotalMs = 3000;
+  struct Case { const char* path; DWORD atLeast, atMost; } cases[] = {
+      {"/silent", 1200, 1500 + 1500}, {"/trickle", 2700, 3000 + 1500}, {"/trickle-nolength", 2700, 3000 + 1500},
+      {"/trickle-head", 2700, 3000 + 1500}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    TRecorder r;
+    r.dl->Limits = limits;
+    r.dl->URL = Base() + c.path;
+    const DWORD t0 = GetTickCount();
+    r.dl->DownloadToString();
+    ASSERT_TRUE(r.WaitEvents(1, 20000));
+    const DWORD took = GetTickCount() - t0;
+    EXPECT_EQ(r.errors, 1);
+    EXPECT_GE(took, c.atLeast);
+    EXPECT_LE(took, c.atMost);
+  }
+
+  // Cancel and destruction close the handles at once, without waiting for the worker. Where
+  // closing does not end a blocked call (Wine's WinInet), the wait limit still does.
+  const int before = TSingleDownloaderThread::RunningWorkers();
+  limits.IdleMs = 3000;
+  limits.TotalMs = 60000;
+  TRecorder cancelled, destroyed;
+  for (TRecorder* r : {&cancelled, &destroyed}) {
+    r->dl->Limits = limits;
+    r->dl->URL = Base() + "/silent";
+    r->dl->DownloadToString();
+  }
+  ASSERT_TRUE(WaitFor([] { return Server().RequestCount() >= 5; }, 10000));
+  EXPECT_EQ(TSingleDownloaderThread::RunningWorkers(), before + 2);
+  const DWORD t0 = GetTickCount();
+  cancelled.dl->CancelDownload();
+  destroyed.dl.reset();
+  EXPECT_LT(GetTickCount() - t0, 500u);
+  EXPECT_TRUE(WaitFor([&] { return TSingleDownloaderThread::RunningWorkers() == before; }, 3000 + 2000))
+      << "workers still running: " << TSingleDownloaderThread::RunningWorkers() - before;
+  EXPECT_EQ(cancelled.Events(), 0);
 }
 
 // --- Events on the user-interface thread -----------------------------------------------------------

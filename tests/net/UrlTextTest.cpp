@@ -99,23 +99,32 @@ TEST(UrlText, ParseQueryTable) {
   EXPECT_EQ(list, (L{"keep=1", "PAGE=new"}));
 }
 
-TEST(UrlText, DownloadAddressSplitTable) {
-  struct Case { const char* url; const char* server; const char* object; } cases[] = {
-      {"HTTP://Example.com/a/b?x=1", "Example.com", "/a/b?x=1"},
-      {"example.com/a", "example.com", "/a"},
-      {"http://example.com", "", "example.com"},
-      {"https://example.com/a", "https:", "//example.com/a"},
-      {"http://127.0.0.1:8080/x", "127.0.0.1:8080", "/x"},
-      {"http://", "", ""},
-      {"", "", ""},
-      {"/only/path", "", "/only/path"},
-      {"hTtP://h/", "h", "/"},
+TEST(UrlText, DownloadAddressTable) {
+  struct Case { const char* url; bool ok, secure; const char* server; int port; const char* object; } cases[] = {
+      {"HTTP://Example.com/a/b?x=1", true, false, "Example.com", 80, "/a/b?x=1"},
+      {"example.com/a", true, false, "example.com", 80, "/a"},
+      {"http://example.com", true, false, "example.com", 80, "/"},
+      {"http://h?x=1#frag", true, false, "h", 80, "/?x=1"},
+      {"HTTPS://example.com/a", true, true, "example.com", 443, "/a"},
+      {"https://127.0.0.1:8443/x", true, true, "127.0.0.1", 8443, "/x"},
+      {"http://127.0.0.1:65535/x", true, false, "127.0.0.1", 65535, "/x"},
+      {"http://h:0/", false}, {"http://h:65536/", false}, {"http://h:/", false}, {"http://h:8a/", false},
+      {"http://trusted.example@evil.example/", false}, {"http://", false}, {"", false}, {"/only/path", false},
+      {"ftp://h/x", false}, {"file:///C:/x", false}, {"wcme:PAGE=x", false}, {"http://\\\\host\\share/", false},
+      {"http://h/a b", false}, {"http://h/a\r\nX-Evil: 1", false}, {"http://h/\x7f", false},
   };
   for (const Case& c : cases) {
-    std::string server = "?", object = "?";
-    SplitDownloadAddress(c.url, &server, &object);
-    EXPECT_EQ(server, c.server) << c.url;
-    EXPECT_EQ(object, c.object) << c.url;
+    TDownloadAddress a;
+    a.Server = "?";
+    ASSERT_EQ(ParseDownloadAddress(c.url, &a), c.ok) << c.url;
+    if (!c.ok) {
+      EXPECT_EQ(a.Server, "?") << c.url;  // untouched
+      continue;
+    }
+    EXPECT_EQ(a.Secure, c.secure) << c.url;
+    EXPECT_EQ(a.Server, c.server) << c.url;
+    EXPECT_EQ(a.Port, c.port) << c.url;
+    EXPECT_EQ(a.Object, c.object) << c.url;
   }
 }
 

@@ -25,13 +25,44 @@ struct TFiles {
 
 }  // namespace
 
-TEST(BannerText, CacheNames) {
-  EXPECT_EQ(CacheFileName("http://example.com/b.htm?id=3"), "http___example.com_b.htm_id_3");
-  EXPECT_EQ(CacheFileName("a\\b&c=d:e"), "a_b_c_d_e");
-  EXPECT_EQ(CacheFilePath("C:\\data\\", "http://x/y"), "C:\\data\\Banners\\http___x_y");
-  EXPECT_EQ(CacheFilePath("C:\\data", "http://x/y"), "C:\\data\\Banners\\http___x_y");
+TEST(BannerText, CacheNamesHoldOnlyLettersDigitsDashAndUnderscoreAndEndInHtm) {
+  struct Case { std::string url, name; } cases[] = {
+      {"http://example.com/b.htm?id=3", "http___example_com_b_htm_id_3.htm"},
+      {"https://h-1/a_b/x.lan", "https___h-1_a_b_x_lan.htm"},
+      {"http://h/..\\..\\x\\Far.lan", "http___h_______x_Far_lan.htm"},
+      {"http://h/CON", "http___h_CON.htm"},
+      {"http://h/\xE9t\xE9", "http___h__t_.htm"},
+      {"http://h/" + std::string(kMaxCacheStem - 9, 'a'), "http___h_" + std::string(kMaxCacheStem - 9, 'a') + ".htm"},
+      // Cannot be cached: too long, or nothing the downloader fetches.
+      {"http://h/" + std::string(kMaxCacheStem - 8, 'a'), ""},
+      {"\\\\host\\share\\b.htm", ""}, {"file:///C:/b.htm", ""}, {"ftp://h/b", ""}, {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CacheFileName(c.url), c.name) << c.url;
+  EXPECT_EQ(CacheFilePath("C:\\data\\", "http://x/y"), "C:\\data\\Banners\\http___x_y.htm");
+  EXPECT_EQ(CacheFilePath("C:\\data", "http://x/y"), "C:\\data\\Banners\\http___x_y.htm");
+  EXPECT_EQ(CacheFilePath("C:\\data", "file:///C:/x"), "");
   EXPECT_EQ(ExpandExePath("%EXEPATH%\\banner\\top.htm;%exepath%", "C:\\Q"), "C:\\Q\\banner\\top.htm;C:\\Q");
   EXPECT_EQ(BannerKey("About", "RemoteURLA"), "Banner.About.RemoteURLA");
+}
+
+// A web address too long to cache is shown as it is, with a web page's rights; a remote address
+// that is no web address is shown not at all, and neither is fetched.
+TEST(BannerText, AnUncachableRemoteIsShownUncachedOrNotAtAll) {
+  TFiles files;
+  TBannerSettings s;
+  s.RemoteURL = "http://h/" + std::string(kMaxCacheStem, 'x');
+  s.URL = "local";
+  TBannerChoice c = ChooseBanner(s, kData, kExe, files.Test());
+  EXPECT_TRUE(c.Uncachable);
+  EXPECT_EQ(c.Shown, s.RemoteURL);
+  EXPECT_FALSE(c.ShownCached);
+  EXPECT_FALSE(c.Fetch);
+  s.RemoteURL = "\\\\host\\share\\b.htm";
+  c = ChooseBanner(s, kData, kExe, files.Test());
+  EXPECT_TRUE(c.Uncachable);
+  EXPECT_EQ(c.Shown, "local");
+  EXPECT_FALSE(c.Fetch);
+  EXPECT_TRUE(files.asked.empty());
 }
 
 TEST(BannerText, LocalOnly) {
@@ -53,7 +84,7 @@ TEST(BannerText, SecondRemoteFetchedUntilCachedThenShownFromCache) {
   TBannerSettings s;
   s.RemoteURL = "http://example.com/b.htm?id=3";
   s.URL = "http://local/page";
-  const std::string cache = kData + "Banners\\http___example.com_b.htm_id_3";
+  const std::string cache = kData + "Banners\\http___example_com_b_htm_id_3.htm";
   TBannerChoice c = ChooseBanner(s, kData, kExe, files.Test());
   EXPECT_EQ(c.Shown, "http://local/page");
   EXPECT_EQ(c.Remote, s.RemoteURL);
@@ -62,6 +93,7 @@ TEST(BannerText, SecondRemoteFetchedUntilCachedThenShownFromCache) {
   files.present.insert(cache);
   c = ChooseBanner(s, kData, kExe, files.Test());
   EXPECT_EQ(c.Shown, cache);
+  EXPECT_TRUE(c.ShownCached);
   EXPECT_FALSE(c.Fetch);
 }
 

@@ -98,7 +98,7 @@ TEST_F(WebBanner, LocalFirstThenFetchedCopyThenCacheWithoutFetch) {
   EXPECT_EQ(b->URL, local);
   EXPECT_EQ(b->LocationURL(), local);
   ASSERT_TRUE(WaitFor([&] { return b->URL == Cache(remote); }, 15000));
-  EXPECT_EQ(b->LocationURL(), Cache(remote));
+  EXPECT_EQ(b->LocationURL(), remote);  // the copy is shown as the web page it came from
   EXPECT_NE(qmtest::ReadAll(Cache(remote)).find("<p>remote /b.htm?id="), std::string::npos);
   EXPECT_EQ(server_->RequestCount(), 1u);
 
@@ -106,6 +106,7 @@ TEST_F(WebBanner, LocalFirstThenFetchedCopyThenCacheWithoutFetch) {
   TCLWebBanner* again = NewBanner("T2");
   again->UpdateBanner();
   EXPECT_EQ(again->URL, Cache(remote));
+  EXPECT_EQ(again->LocationURL(), remote);
   EXPECT_EQ(again->PendingRemoteURL(), "");
   WaitFor([] { return false; }, 200);
   EXPECT_EQ(server_->RequestCount(), 1u);
@@ -193,4 +194,66 @@ TEST_F(WebBanner, WcmeLinkIsCancelledForEveryBannerAndReachesTheUserHandler) {
   EXPECT_EQ(OpenedAddress(opened).rfind("http://support.example/s.php?ACTION=support&", 0), 0u);
   EXPECT_EQ(b->LocationURL(), local);
   EXPECT_EQ(b->URL, local);
+}
+
+// A banner page from the web, fetched into the cache, that shows a picture of this computer and
+// links to a local file and to a share: shown from the cache it keeps a web page's rights, so
+// the picture stays a placeholder and no link is followed, nor even announced. The same page as
+// a local file of the program does show its picture, which is what makes the refusal count.
+TEST_F(WebBanner, ACachedPageReachesNoLocalPictureFileOrShare) {
+  const std::string picture = dir_ / "pic.png", secret = dir_ / "secret.htm";
+  ASSERT_TRUE(CopyFileA((std::string("Z:") + QM_SOURCE_DIR + "/data/res/ie.png").c_str(), picture.c_str(), FALSE));
+  qmtest::WriteAll(secret, "<p>secret</p>");
+  std::string fileUrl = "file:///" + picture;
+  for (char& c : fileUrl) c = c == '\\' ? '/' : c;
+  const std::string page = "<p><img src=\"" + picture + "\"><img src=\"" + fileUrl + "\">" + "<a href=\"" + secret +
+                           "\">file</a> <a href=\"\\\\127.0.32.250\\share\\x.htm\">share</a> <a href=\"file:///" +
+                           secret + "\">file url</a> <a href=\"next.htm\">web</a></p>";
+  qmtest::WriteAll(dir_ / "local.htm", page);
+  server_->SetHandler([page](THttpConnection& c, const std::string&, const std::string&) { THttpTestServer::Ok(c, page); });
+  const std::string remote = Remote("hostile");
+  Set("T5", "RemoteURL", remote);
+  Set("T5", "URL", dir_ / "local.htm");
+  TCLWebBanner* b = NewBanner("T5");
+  std::vector<std::string> announced;
+  b->OnUserBeforeNavigate2 = [&](TObject*, IDispatch*, VARIANT& url, VARIANT&, VARIANT&, VARIANT&, VARIANT&,
+                                 VARIANT_BOOL& cancel) {
+    announced.push_back(VariantText(url));
+    if (announced.back().find("next.htm") != std::string::npos) cancel = VARIANT_TRUE;  // stays on the page
+  };
+  b->UpdateBanner();
+  ASSERT_EQ(b->LocationURL(), dir_ / "local.htm");
+  EXPECT_EQ(b->PictureCount(), 2);  // a local page has a local page's rights: both pictures show
+  ASSERT_TRUE(WaitFor([&] { return b->URL == Cache(remote); }, 15000));
+
+  TCLWebBanner* later = NewBanner("T5");  // and shown from the cache on a later update
+  later->OnUserBeforeNavigate2 = b->OnUserBeforeNavigate2;
+  later->UpdateBanner();
+  for (TCLWebBanner* shown : {b, later}) {
+    announced.clear();
+    EXPECT_EQ(shown->LocationURL(), remote);
+    ASSERT_EQ(shown->Document().Links.size(), 4u);
+    EXPECT_EQ(shown->PictureCount(), 0);
+    for (int link = 0; link < 3; ++link) EXPECT_FALSE(shown->ClickLink(link)) << link;
+    EXPECT_TRUE(announced.empty()) << announced.front();
+    shown->ClickLink(3);  // a web link is announced, as the page's own address resolves it
+    ASSERT_EQ(announced.size(), 1u);
+    EXPECT_EQ(announced[0], "http://" + server_->Host() + "/next.htm");
+    EXPECT_EQ(shown->LocationURL(), remote);
+  }
+}
+
+// A remote address too long to name a cache file is shown as the web page it is, uncached.
+TEST_F(WebBanner, AnUncachableAddressIsShownUncached) {
+  const std::string remote = "http://" + server_->Host() + "/" + std::string(bannertext::kMaxCacheStem, 'u');
+  Set("T4", "RemoteURL", remote);
+  Set("T4", "URL", dir_ / "l.htm");
+  server_->ClearRequests();
+  TCLWebBanner* b = NewBanner("T4");
+  b->UpdateBanner();
+  EXPECT_EQ(b->URL, remote);
+  EXPECT_EQ(b->PendingRemoteURL(), "");
+  ASSERT_TRUE(WaitFor([&] { return !b->Busy() && b->Document().PlainText().find("remote /u") != std::string::npos; }, 15000));
+  EXPECT_EQ(b->LocationURL(), remote);
+  EXPECT_EQ(server_->RequestCount(), 1u);  // the browser's own fetch, nothing for the cache
 }
