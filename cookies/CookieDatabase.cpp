@@ -55,7 +55,7 @@ bool IsBusy(int code) {
 }
 
 TClearResult Failure(sqlite3* db, int code, const std::string& path) {
-  Trace("cookie database " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code)));
+  TraceTagged("cookie database " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code)), "Cookies");
   return ClearResultOf(IsBusy(code) ? TClearStatus::Busy : TClearStatus::Failed);
 }
 
