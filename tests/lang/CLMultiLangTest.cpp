@@ -4,8 +4,11 @@
 
 #include <memory>
 
+#include "TestViewer.h"
 #include "components/Controls.h"
 #include "lang/CLMultiLang.h"
+#include "platform/TraceChannel.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -210,6 +213,33 @@ TEST(Translator, ExcludePropsDeniesByClassTypeAndPropertyName) {
     EXPECT_EQ(w.one->Hint, c.hint) << label;
     EXPECT_EQ(w.one->URL, "http://example.com/") << label;
   }
+}
+
+// A language file's line that changes nothing is left alone with a trace line of its own; the
+// rest of the file still applies.
+TEST(Translator, EachRefusedLineOfTheLanguageFileIsTracedAndTheRestApplies) {
+  TTestViewer viewer;
+  ASSERT_TRUE(viewer.Ok());
+  TTracer* debugger = GetDebugger();
+  debugger->AutoStartViewer = false;  // no viewer program is started from a test
+  debugger->OutputEnabled = true;
+  qmtest::TScratchDir dir("lang-refused");
+  qmtest::WriteAll(dir / "Sly.lan", "[TfrmLangTest]\r\nctlOne.URL=\\\\host\\x.exe\r\nctlOne.Caption=Eins\r\n"
+                                    "engine1.SettingOverwrite=FireFoxPath=x.exe\r\nCTLONE.HINT=H\r\n");
+  TWindow w({"[TfrmLangTest]", "ctlOne.Lines=from the defaults"});
+  viewer.Drain();
+  w.data->LoadLanguage(dir / "Sly.lan");
+  EXPECT_EQ(w.one->Caption, "Eins");
+  EXPECT_EQ(w.one->Hint, L"H");
+  EXPECT_EQ(w.one->URL, "http://example.com/");
+  EXPECT_EQ(w.engine->SettingOverwrite.Count(), 0);
+  std::vector<std::string> traced;
+  for (const TTraceRecord& r : OfProcess(viewer.Drain(), GetCurrentProcessId()))
+    if (r.tag == "CLLang") traced.push_back(r.text);
+  EXPECT_EQ(traced, (std::vector<std::string>{"Language line not applied: [TfrmLangTest] ctlOne.URL",
+                                              "Language line not applied: [TfrmLangTest] engine1.SettingOverwrite"}));
+  FreeDebugger();  // lets go of the viewer's mapping before the viewer goes
+  GetDebugger()->AutoStartViewer = false;  // as the test programs start, for the tests after this
 }
 
 TEST(Translator, StringListValuesSplitAtLineBreaksWithoutAFinalEmptyLine) {
