@@ -9,6 +9,7 @@
 #include "lang/CLMultiLang.h"
 #include "platform/TraceChannel.h"
 #include "support/TestSupport.h"
+#include "toolkit/Menus.h"
 
 namespace {
 
@@ -163,12 +164,15 @@ TEST(Translator, WritesOnlyTheTextPropertiesOfTheWindowAndItsControls) {
              "ctlOne.NoLines=nowhere", "ctlOne.Font=x", "ctlOne.Font.Name=Arial",
              "ctlOne.URL=\\\\host\\share\\x.exe", "ctlOne.FileName=evil.exe", "ctlOne.ButtonSkinDataName=x",
              "ctlOne.Images[1].Name=Zweites", "ctlOne.Images[0].WideText=breit",
-             "engine1.Caption=Motor", "engine1.SettingOverwrite=FireFoxPath=evil.exe"});
+             "engine1.Caption=Motor", "engine1.SettingOverwrite=FireFoxPath=evil.exe", "mniAbout.Caption=&\xDC" "ber..."});
+  auto* menuItem = new TMenuItem(w.form.get());
+  menuItem->SetName("mniAbout");
   w.one->Items.SetText("item");
   w.translator->Apply();
   EXPECT_EQ(w.form->Caption, "Fenster");  // the window under its own name
   EXPECT_EQ(w.one->Caption, "Eins");
   EXPECT_EQ(w.one->Hint, L"Wide");
+  EXPECT_EQ(menuItem->Caption, "&\xDC" "ber...");
   EXPECT_EQ(w.one->Name(), "ctlOne");
   EXPECT_EQ(w.one->Fixed, "fixed");
   EXPECT_EQ(w.one->Touchy, "touchy");
