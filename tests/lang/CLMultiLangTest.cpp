@@ -4,8 +4,12 @@
 
 #include <memory>
 
+#include "TestViewer.h"
 #include "components/Controls.h"
 #include "lang/CLMultiLang.h"
+#include "platform/TraceChannel.h"
+#include "support/TestSupport.h"
+#include "toolkit/Menus.h"
 
 namespace {
 
@@ -160,12 +164,15 @@ TEST(Translator, WritesOnlyTheTextPropertiesOfTheWindowAndItsControls) {
              "ctlOne.NoLines=nowhere", "ctlOne.Font=x", "ctlOne.Font.Name=Arial",
              "ctlOne.URL=\\\\host\\share\\x.exe", "ctlOne.FileName=evil.exe", "ctlOne.ButtonSkinDataName=x",
              "ctlOne.Images[1].Name=Zweites", "ctlOne.Images[0].WideText=breit",
-             "engine1.Caption=Motor", "engine1.SettingOverwrite=FireFoxPath=evil.exe"});
+             "engine1.Caption=Motor", "engine1.SettingOverwrite=FireFoxPath=evil.exe", "mniAbout.Caption=&\xDC" "ber..."});
+  auto* menuItem = new TMenuItem(w.form.get());
+  menuItem->SetName("mniAbout");
   w.one->Items.SetText("item");
   w.translator->Apply();
   EXPECT_EQ(w.form->Caption, "Fenster");  // the window under its own name
   EXPECT_EQ(w.one->Caption, "Eins");
   EXPECT_EQ(w.one->Hint, L"Wide");
+  EXPECT_EQ(menuItem->Caption, "&\xDC" "ber...");
   EXPECT_EQ(w.one->Name(), "ctlOne");
   EXPECT_EQ(w.one->Fixed, "fixed");
   EXPECT_EQ(w.one->Touchy, "touchy");
@@ -210,6 +217,33 @@ TEST(Translator, ExcludePropsDeniesByClassTypeAndPropertyName) {
     EXPECT_EQ(w.one->Hint, c.hint) << label;
     EXPECT_EQ(w.one->URL, "http://example.com/") << label;
   }
+}
+
+// A language file's line that changes nothing is left alone with a trace line of its own; the
+// rest of the file still applies.
+TEST(Translator, EachRefusedLineOfTheLanguageFileIsTracedAndTheRestApplies) {
+  TTestViewer viewer;
+  ASSERT_TRUE(viewer.Ok());
+  TTracer* debugger = GetDebugger();
+  debugger->AutoStartViewer = false;  // no viewer program is started from a test
+  debugger->OutputEnabled = true;
+  qmtest::TScratchDir dir("lang-refused");
+  qmtest::WriteAll(dir / "Sly.lan", "[TfrmLangTest]\r\nctlOne.URL=\\\\host\\x.exe\r\nctlOne.Caption=Eins\r\n"
+                                    "engine1.SettingOverwrite=FireFoxPath=x.exe\r\nCTLONE.HINT=H\r\n");
+  TWindow w({"[TfrmLangTest]", "ctlOne.Lines=from the defaults"});
+  viewer.Drain();
+  w.data->LoadLanguage(dir / "Sly.lan");
+  EXPECT_EQ(w.one->Caption, "Eins");
+  EXPECT_EQ(w.one->Hint, L"H");
+  EXPECT_EQ(w.one->URL, "http://example.com/");
+  EXPECT_EQ(w.engine->SettingOverwrite.Count(), 0);
+  std::vector<std::string> traced;
+  for (const TTraceRecord& r : OfProcess(viewer.Drain(), GetCurrentProcessId()))
+    if (r.tag == "CLLang") traced.push_back(r.text);
+  EXPECT_EQ(traced, (std::vector<std::string>{"Language line not applied: [TfrmLangTest] ctlOne.URL",
+                                              "Language line not applied: [TfrmLangTest] engine1.SettingOverwrite"}));
+  FreeDebugger();  // lets go of the viewer's mapping before the viewer goes
+  GetDebugger()->AutoStartViewer = false;  // as the test programs start, for the tests after this
 }
 
 TEST(Translator, StringListValuesSplitAtLineBreaksWithoutAFinalEmptyLine) {

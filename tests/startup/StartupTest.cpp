@@ -79,7 +79,11 @@ class TAppDir {
 
   std::vector<TEvent> Events() const {
     std::vector<TEvent> out;
-    std::istringstream in(ReadAll(dir_ / "events.txt"));
+    // Another process may be appending a line right now: only lines whose end has arrived count.
+    std::string text = ReadAll(dir_ / "events.txt");
+    const size_t lastEnd = text.rfind('\n');
+    text.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
       TEvent e;
