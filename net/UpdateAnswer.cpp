@@ -209,9 +209,11 @@ TPushVerdict CheckModifyPush(const std::string& key, const std::string& value) {
   // A pushed value lands in the user's settings file, which outranks both constant files, and
   // the answer is not authenticated: the path of a program the cleaner starts, the
   // installation's identity, the debug switches and the folders stay out of its reach.
-  // The skin and language names choose files that are loaded at every start.
+  // The skin and language names choose files that are loaded at every start; the transfer
+  // limits could be shortened until no later check, this one's fix among them, could finish.
   if (SameTextNoCase(key, "FireFoxPath") || SameTextNoCase(key, "Skin") || SameTextNoCase(key, "Language") ||
-      StartsWithNoCase(key, "App.") || StartsWithNoCase(key, "Path.") || StartsWithNoCase(key, "Debug."))
+      StartsWithNoCase(key, "App.") || StartsWithNoCase(key, "Path.") || StartsWithNoCase(key, "Debug.") ||
+      StartsWithNoCase(key, "Net."))
     return kPushProtectedKey;
   // Request addresses are fetched by the downloader and opened by the shell: only addresses
   // the downloader can fetch, never a local program or a share.

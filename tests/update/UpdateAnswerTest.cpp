@@ -172,6 +172,7 @@ TEST(UpdateAnswer, PushesCannotChooseSkinOrLanguageNorAnAddressTheDownloaderCann
   } cases[] = {
       {"Skin", "..\\..\\x\\Far", kPushProtectedKey},
       {"LANGUAGE", "Deutsch", kPushProtectedKey},
+      {"Net.TotalLimit", "1", kPushProtectedKey},
       {"SkinX", "1", kPushAllowed},
       {"URL.Help", "http://example.com", kPushAllowed},
       {"URL.Help", "https://example.com:8443/a/b?c=d%20e", kPushAllowed},
